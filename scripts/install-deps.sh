@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing TQ582 need.
+# Idempotent: installs only what is missing, and refreshes the package lists at most once.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6sql6 libgl-dev
+  libsqlcipher-dev libicu-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format
+  xvfb xauth xdotool imagemagick fonts-ipafont-gothic
+  python3 python3-xlrd
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; then
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

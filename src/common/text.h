@@ -1,0 +1,35 @@
+#pragma once
+// Text helpers shared by every subsystem: the site's Shift_JIS (CP932) files and column
+// limits, the narrow (full-width to half-width) conversion, and numeric reading of settings.
+
+#include <QByteArray>
+#include <QString>
+
+namespace tq {
+
+/// Which encoding a text file was read in, so it can be written back the same way.
+enum class FileEncoding { Cp932, Utf8, Utf8WithBom };
+
+/// Decodes a text file's bytes: UTF-8 when the bytes are valid UTF-8 and not plain ASCII (or
+/// start with a UTF-8 byte-order mark), CP932 otherwise.
+QString decodeSiteText(const QByteArray& bytes, FileEncoding* detected = nullptr);
+/// Encodes text in the given encoding (the BOM is written back for Utf8WithBom).
+QByteArray encodeSiteText(const QString& text, FileEncoding encoding);
+
+/// The length of the text in Shift_JIS (CP932) bytes; a character CP932 cannot hold counts
+/// as two bytes.
+int shiftJisLength(const QString& text);
+
+/// Full-width Latin letters, digits, symbols and katakana to their half-width forms.
+QString narrow(const QString& text);
+
+/// Reads a number the way the settings are read: leading blanks skipped, an optional sign,
+/// digits with an optional decimal part; reading stops at the first other character. Text
+/// that does not begin with a number reads as 0.
+double numericValue(const QString& text);
+
+/// True when the whole text (trimmed, non-empty) is a number: optional sign, digits, an
+/// optional decimal part.
+bool isNumeric(const QString& text);
+
+}  // namespace tq

@@ -1,0 +1,128 @@
+#pragma once
+// The database engine layer. Nothing above it knows which engine runs underneath: the
+// embedded default is one SQLCipher file keyed with the database password; a server engine
+// can take its place behind the same interface.
+//
+// Failures that typed input cannot cause (file unreadable, disk full, server gone) are
+// thrown as DbError; each user operation catches it at its boundary, shows the engine's
+// message and ends the program. A database busy with another terminal's write is waited for
+// (up to 10 s) before it counts as such a failure.
+
+#include <QString>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "storage/sql.h"
+
+namespace tq {
+
+/// The database password of every site database.
+inline constexpr char kDatabasePassword[] = "kzq4719";
+
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+/// Column types of the schema.
+enum class ColumnType { Integer, DateTime, Boolean, Decimal, Text, LongText };
+
+struct ColumnDef {
+    QString name;
+    ColumnType type = ColumnType::Text;
+    int size = 0;             ///< characters of a text, precision of a decimal
+    bool autoIncrement = false;
+    QString defaultText;      ///< as the schema writes it ("0", "False", "Now()", ...) or empty
+    QString description;
+};
+
+struct IndexDef {
+    QString name;
+    bool unique = false;
+    QStringList columns;
+};
+
+struct TableDef {
+    QString name;
+    std::vector<ColumnDef> columns;
+    QString primaryKeyName;
+    QStringList primaryKey;
+    std::vector<IndexDef> indexes;
+};
+
+/// What a probe found for a table name.
+enum class TableState { Missing, Present, Broken };
+
+/// A forward-only reader of a query's rows.
+class ResultSet {
+public:
+    virtual ~ResultSet() = default;
+    /// Moves to the next row; false after the last one. Call once before reading the first.
+    virtual bool next() = 0;
+    /// The named field of the current row, typed by its column. Throws DbError for an
+    /// unknown field name.
+    virtual SqlValue value(const QString& field) const = 0;
+    bool isNull(const QString& field) const;
+    /// The field as text ("" for null); dates as "yyyy/mm/dd hh:nn:ss", numbers in decimal.
+    QString text(const QString& field) const;
+    /// The field as a whole number (0 for null).
+    qint64 integer(const QString& field) const;
+};
+
+class Database {
+public:
+    virtual ~Database() = default;
+
+    /// Tells whether a table is missing, readable, or present but unreadable.
+    virtual TableState probeTable(const QString& name) = 0;
+    /// Creates a table with its keys, indexes, defaults and descriptions.
+    virtual void createTable(const TableDef& def) = 0;
+    /// Runs a statement that returns no rows; returns the number of rows changed.
+    virtual int execute(const Sql& statement) = 0;
+    /// Runs a query; the result is read forwards.
+    virtual std::unique_ptr<ResultSet> query(const Sql& statement) = 0;
+
+    /// Transactions: a writing transaction takes the write lock at once, so two terminals
+    /// never interleave read-then-write sequences.
+    virtual void beginWrite() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+/// Commits on `commit()`, rolls back when left without it.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Database& db) : db_(db) { db_.beginWrite(); }
+    ~WriteTransaction() {
+        if (!done_) {
+            try {
+                db_.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    void commit() {
+        db_.commit();
+        done_ = true;
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+/// Opens (creating it when `create` is set and no file exists) the embedded database file,
+/// keyed with `password`. Throws DbError when the file cannot be opened or the key does not
+/// fit.
+std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
+                                               bool create);
+
+}  // namespace tq

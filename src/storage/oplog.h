@@ -1,0 +1,28 @@
+#pragma once
+// The operation log T_ログ.
+
+#include <QDateTime>
+#include <QString>
+
+#include "storage/database.h"
+
+namespace tq {
+
+/// Who and where: the values every log row carries besides its operation.
+struct LogContext {
+    QString computerName;
+    QString userName;
+    QString programName;  ///< the window caption at the time of the call
+};
+
+/// The INSERT that `WriteLog` executes, built from its pieces (TAB in the content becomes
+/// "{TAB}", apostrophes are doubled in the log text of the content; values are bound).
+Sql LogStatement(const LogContext& ctx, const QDateTime& now, const QString& operation,
+                 const QString& content);
+
+/// Writes one log row. Callers that change data run their statement and this in one
+/// transaction.
+void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const QString& operation,
+              const QString& content);
+
+}  // namespace tq

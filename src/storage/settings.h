@@ -1,0 +1,93 @@
+#pragma once
+// The site's working rules as loaded from the settings file "TQ582.ini".
+//
+// The file holds a common block (shift index 0) and up to 27 shift blocks (1..27). Every
+// value is kept as the trimmed text of its line; the calculation reads numbers and times
+// from these texts itself. A shift block never inherits a value of the common block.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "common/text.h"
+
+namespace tq {
+
+/// Highest shift index: the common block is 0, the shift blocks are 1..27.
+inline constexpr int kMaxShiftIndex = 27;
+/// Entry limits of the per-shift lists.
+inline constexpr int kMaxDayEntries = 366;
+inline constexpr int kMaxBreakEntries = 24;
+
+/// The working rules of one shift block. Lists hold their entries in file order, without
+/// the empty end marker (a walk over a list ends after its last entry).
+struct ShiftRules {
+    QString 始業時刻;
+    QString 終業時刻;
+    QString フレックスコア開始時刻;
+    QString フレックスコア終了時刻;
+    QString 所定勤務時間;
+    QString 残業対象時間;
+    QString 遅刻早退処理;
+    QString 普通残業開始時刻;
+    QString 普通残業終了時刻;
+    QString 深夜残業開始時刻;
+    QString 深夜残業終了時刻;
+    QString 早出残業開始時刻;
+    QString 早出残業終了時刻;
+    QString 所定勤務時間丸め;
+    QString 普通残業時間丸め;
+    QString 深夜残業時間丸め;
+    QString 早出残業時間丸め;
+
+    QStringList 休日;
+    QStringList 例外出勤日;
+    QStringList 特別出勤日;
+    QStringList 勤務時間別休憩時間;
+    QStringList 休憩時刻;
+};
+
+/// Everything `LoadSettings` fills.
+struct Settings {
+    /// Rules per shift index 0..27 (index 0 is the common block).
+    std::array<ShiftRules, kMaxShiftIndex + 1> shifts;
+    /// The item list of `勤務シフト` and of each `日別シフト` box: item 0 is empty, item k is
+    /// the code of the k-th shift block.
+    QStringList shiftCodes{QString()};
+    QString 給与締日;
+    QString 過日修正可能日;
+
+    /// The shift index of a day's shift code: the first item of `shiftCodes` equal to the
+    /// code; a code that is not listed means the common block (index 0).
+    int shiftIndex(const QString& code) const;
+    const ShiftRules& rules(int shiftIndex) const;
+};
+
+/// Something in the file that the loader skipped or that the calculation will read in a
+/// special way. The terminal ignores these; the settings check of the command-line tool
+/// prints them.
+struct SettingsWarning {
+    int line = 0;      ///< 1-based line number in the file (0 when not tied to a line)
+    QString key;       ///< the key concerned, brackets included, or empty
+    QString message;   ///< what happens, in plain words
+};
+
+struct LoadedSettings {
+    Settings settings;
+    std::vector<SettingsWarning> warnings;
+    FileEncoding encoding = FileEncoding::Cp932;
+};
+
+/// Loads the settings from the bytes of a settings file. Pure: no file or widget access.
+LoadedSettings LoadSettings(const QByteArray& fileBytes);
+
+/// Chooses and reads the settings file: `fileName` (empty means "TQ582.ini"), or
+/// "TQ582.ini" in `directory` when no file of that name exists. Returns nothing and sets
+/// `error` to a message naming the file when neither can be read.
+std::optional<LoadedSettings> LoadSettingsFile(const QString& directory, const QString& fileName,
+                                               QString* error);
+
+}  // namespace tq
