@@ -1,0 +1,22 @@
+#include "storage/settings.h"
+
+namespace tq {
+
+int Settings::shiftIndex(const QString& code) const {
+    const qsizetype i = shiftCodes.indexOf(code);
+    // A code that is not among the loaded codes means the common block: it never indexes
+    // past the tables.
+    if (i < 0 || i > kMaxShiftIndex) {
+        return 0;
+    }
+    return static_cast<int>(i);
+}
+
+const ShiftRules& Settings::rules(int shiftIndex) const {
+    if (shiftIndex < 0 || shiftIndex > kMaxShiftIndex) {
+        return shifts[0];
+    }
+    return shifts[static_cast<size_t>(shiftIndex)];
+}
+
+}  // namespace tq
