@@ -1,0 +1,13 @@
+#include "terminal/screen_wiring.h"
+
+#include "terminal/terminal_window.h"
+
+namespace tq {
+
+void WireScreens(TerminalWindow& window) {
+    // One line per screen: identification and punches, review, requests, staff master and
+    // shift calendar, export.
+    (void)window;
+}
+
+}  // namespace tq

@@ -1,0 +1,83 @@
+// The settings view: "TQ582.ini" edited in `INI_TEXT`, saved with the End key.
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "storage/settings_view.h"
+#include "terminal/terminal_window.h"
+#include "terminal/twips.h"
+
+namespace tq {
+
+namespace {
+
+QString settingsFilePath(const QString& directory) {
+    return QDir(directory).filePath(QStringLiteral("TQ582.ini"));
+}
+
+}  // namespace
+
+void TerminalWindow::openSettingsView() {
+    TerminalControls& k = controls_;
+    if (ended_ || !k.社員名->text().isEmpty()) {
+        return;
+    }
+    setWidthTwips(kPunchWidthTwips);
+    QString error;
+    const std::optional<SettingsViewDocument> document =
+        ReadSettingsView(settingsFilePath(state_.workingDirectory), &error);
+    if (!document) {
+        message(error, Icon::Exclamation);
+        return;
+    }
+    settingsViewEncoding_ = document->encoding;
+    k.INI_TEXT->setGeometry(0, 0, centralWidget()->width(), centralWidget()->height());
+    k.INI_TEXT->setPlainText(document->text);
+    k.INI_TEXT->raise();
+    k.INI_TEXT->show();
+    setCaption(punchCaption() + QStringLiteral("  (Endキーで書き換えます)"));
+    k.INI_TEXT->setFocus();
+}
+
+void TerminalWindow::saveSettingsView() {
+    TerminalControls& k = controls_;
+    // The editor keeps line ends as paragraph breaks; the file gets CR LF.
+    const QString text = k.INI_TEXT->toPlainText();
+    QString error;
+    if (!WriteSettingsView(settingsFilePath(state_.workingDirectory), text, settingsViewEncoding_,
+                           &error)) {
+        // Nothing was written: the view stays open with the text as typed.
+        message(error, Icon::Exclamation);
+        return;
+    }
+    k.INI_TEXT->hide();
+    setCaption(punchCaption());
+    QString loadError;
+    std::optional<LoadedSettings> loaded =
+        LoadSettingsFile(state_.workingDirectory, QStringLiteral("TQ582.ini"), &loadError);
+    if (loaded) {
+        state_.settings = std::move(loaded->settings);
+        state_.settingsEncoding = loaded->encoding;
+        fillShiftLists();
+    } else {
+        message(loadError, Icon::Exclamation);
+    }
+    k.PassWord->setFocus();
+}
+
+bool TerminalWindow::eventFilter(QObject* watched, QEvent* event) {
+    TerminalControls& k = controls_;
+    if (watched == k.PassWord && event->type() == QEvent::FocusIn) {
+        // The punch screen's code box always brings the window back to its own width.
+        setWidthTwips(kPunchWidthTwips);
+    } else if (watched == k.INI_TEXT && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
+        saveSettingsView();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tq
