@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <optional>
 #include <utility>
+#include <vector>
 
+#include "attendance/text_scan.h"
 #include "common/datetime.h"
 
 namespace tq {
@@ -138,8 +140,28 @@ bool isZeroLength(int minutes) {
     return minutes / 60 == 0 && minutes % 60 == 0;
 }
 
+/// The display texts of the common values are made once and then shared, so that a day's
+/// figures cost almost no allocation.
+template <int kSize, typename Make>
+const QString& sharedText(int index, Make make) {
+    static const std::vector<QString> table = [&] {
+        std::vector<QString> texts(kSize);
+        for (int i = 0; i < kSize; ++i) {
+            texts[static_cast<size_t>(i)] = make(i);
+        }
+        return texts;
+    }();
+    return table[static_cast<size_t>(index)];
+}
+
 QString monthDay(const QDate& d) {
-    return hoursColonMinutes(d.month(), d.day(), 2).replace(2, 1, u'/');
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    d.getDate(&year, &month, &day);
+    return sharedText<13 * 32>(month * 32 + day, [](int i) {
+        return hoursColonMinutes(i / 32, i % 32, 2).replace(2, 1, u'/');
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -153,6 +175,33 @@ struct BandRules {
     int unit = 1;
 };
 
+/// One line of the break table: the break minutes for working lengths lower..upper.
+struct BreakTableEntry {
+    int lower;  ///< minutes
+    int upper;  ///< minutes
+    int minutes;
+};
+
+/// One fixed break period, start and end as hhmm.
+struct BreakPeriod {
+    int start;
+    int end;
+};
+
+/// Reads a list up to its first empty entry (a list also ends after its last entry).
+template <typename Entry, typename Read>
+std::vector<Entry> readList(const QStringList& entries, Read read) {
+    std::vector<Entry> list;
+    list.reserve(static_cast<size_t>(entries.size()));
+    for (const QString& entry : entries) {
+        if (entry.isEmpty()) {
+            break;
+        }
+        list.push_back(read(entry));
+    }
+    return list;
+}
+
 struct DayRules {
     int 始業 = 0;
     int 終業 = 0;
@@ -162,8 +211,9 @@ struct DayRules {
     bool combined = false;  ///< `[遅刻早退処理]` "合算": lateness and early leave are not rounded
     int unit = 1;           ///< `[所定勤務時間丸め]`
     std::array<BandRules, kBandCount> bands;
-    const QStringList* breakTable = nullptr;
-    const QStringList* breakPeriods = nullptr;
+    /// Bounds are read as times, so "24:00" and "25:00" mean 24 and 25 hours of work.
+    std::vector<BreakTableEntry> breakTable;
+    std::vector<BreakPeriod> breakPeriods;
 
     explicit DayRules(const ShiftRules& r)
         : 始業(readTime(r.始業時刻)),
@@ -179,40 +229,68 @@ struct DayRules {
                   readUnit(r.深夜残業時間丸め)},
                  {readTime(r.早出残業開始時刻), readTime(r.早出残業終了時刻),
                   readUnit(r.早出残業時間丸め)}}},
-          breakTable(&r.勤務時間別休憩時間),
-          breakPeriods(&r.休憩時刻) {}
+          breakTable(readList<BreakTableEntry>(r.勤務時間別休憩時間,
+                                               [](const QString& e) {
+                                                   return BreakTableEntry{
+                                                       minuteOfDay(readTime(columns(e, 0, 5))),
+                                                       minuteOfDay(readTime(columns(e, 6, 5))),
+                                                       readNumber(columns(e, 12))};
+                                               })),
+          breakPeriods(readList<BreakPeriod>(r.休憩時刻, [](const QString& e) {
+              return BreakPeriod{readTime(columns(e, 0, 5)), readTime(columns(e, 6, 5))};
+          })) {}
+
+    /// The break minutes of the first break-table entry whose bounds hold the working
+    /// length; nothing when the table ends first.
+    std::optional<int> breakFor(int length) const {
+        for (const BreakTableEntry& e : breakTable) {
+            if (e.lower <= length && length <= e.upper) {
+                return e.minutes;
+            }
+        }
+        return std::nullopt;
+    }
 };
 
-/// The break minutes of the first break-table entry whose bounds hold the working length;
-/// nothing when the walk reaches the end first. Bounds are read as times, so "24:00" and
-/// "25:00" mean 24 and 25 hours.
-std::optional<int> breakTableMinutes(const QStringList& table, int length) {
-    for (const QString& entry : table) {
-        if (entry.isEmpty()) {
-            break;
-        }
-        const int lower = minuteOfDay(readTime(columns(entry, 0, 5)));
-        const int upper = minuteOfDay(readTime(columns(entry, 6, 5)));
-        if (lower <= length && length <= upper) {
-            return readNumber(columns(entry, 12));
+/// The shift's rules as numbers. Reading them costs more than the day's arithmetic, so the
+/// last few shifts read are kept per thread together with the texts they came from; an
+/// entry is reused only while every one of those texts still equals the current one.
+const DayRules& readRules(const ShiftRules& source) {
+    struct Entry {
+        ShiftRules source;
+        DayRules rules;
+    };
+    auto same = [](const ShiftRules& a, const ShiftRules& b) {
+        return a.始業時刻 == b.始業時刻 && a.終業時刻 == b.終業時刻 &&
+               a.所定勤務時間 == b.所定勤務時間 && a.残業対象時間 == b.残業対象時間 &&
+               a.遅刻早退処理 == b.遅刻早退処理 && a.普通残業開始時刻 == b.普通残業開始時刻 &&
+               a.普通残業終了時刻 == b.普通残業終了時刻 &&
+               a.深夜残業開始時刻 == b.深夜残業開始時刻 &&
+               a.深夜残業終了時刻 == b.深夜残業終了時刻 &&
+               a.早出残業開始時刻 == b.早出残業開始時刻 &&
+               a.早出残業終了時刻 == b.早出残業終了時刻 &&
+               a.所定勤務時間丸め == b.所定勤務時間丸め &&
+               a.普通残業時間丸め == b.普通残業時間丸め &&
+               a.深夜残業時間丸め == b.深夜残業時間丸め &&
+               a.早出残業時間丸め == b.早出残業時間丸め &&
+               a.勤務時間別休憩時間 == b.勤務時間別休憩時間 && a.休憩時刻 == b.休憩時刻;
+    };
+    constexpr size_t kSlots = 4;
+    thread_local std::array<std::optional<Entry>, kSlots> cache;
+    thread_local size_t nextSlot = 0;
+    for (const std::optional<Entry>& entry : cache) {
+        if (entry && same(entry->source, source)) {
+            return entry->rules;
         }
     }
-    return std::nullopt;
-}
-
-/// Calls `fn(start, end)` (hhmm) for each break period up to the first empty entry.
-template <typename Fn>
-void forEachBreakPeriod(const QStringList& periods, Fn fn) {
-    for (const QString& entry : periods) {
-        if (entry.isEmpty()) {
-            break;
-        }
-        fn(readTime(columns(entry, 0, 5)), readTime(columns(entry, 6, 5)));
-    }
+    std::optional<Entry>& slot = cache[nextSlot];
+    nextSlot = (nextSlot + 1) % kSlots;
+    slot.emplace(Entry{source, DayRules(source)});
+    return slot->rules;
 }
 
 bool contains(const QString& haystack, const char16_t* needle) {
-    return haystack.contains(QStringView(needle));
+    return detail::containsText(haystack, QStringView(needle));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -228,7 +306,7 @@ class StoredDay {
           currentTime_(currentTime),
           totals_(totals),
           shift_(settings.shiftIndex(row.シフト.value_or(QString()))),
-          rules_(settings.rules(shift_)) {}
+          rules_(readRules(settings.rules(shift_))) {}
 
     DayFigures run() {
         identityTexts();
@@ -301,7 +379,10 @@ class StoredDay {
         }
         // Rest-day minutes: a declared rest-day work counts with the rest days even on a
         // day the calendar calls a working day.
-        restDayMinutes_ = restDay_ || contains(state, u"休日出勤") || contains(state, u"休日勤務");
+        declared_ = row_.状態 && !row_.状態->isEmpty();
+        restDayMinutes_ =
+            restDay_ ||
+            (declared_ && (contains(state, u"休日出勤") || contains(state, u"休日勤務")));
     }
 
   public:
@@ -409,15 +490,15 @@ class StoredDay {
     /// Step 13: the break table for the scheduled length, plus the break periods that lie
     /// within the scheduled hours, cut to the time actually present.
     void scheduledBreaks() {
-        B_ = breakTableMinutes(*rules_.breakTable, A_).value_or(0);
-        forEachBreakPeriod(*rules_.breakPeriods, [&](int start, int end) {
-            if (start < rules_.始業 || end > rules_.終業) {
-                return;
+        B_ = rules_.breakFor(A_).value_or(0);
+        for (const BreakPeriod& p : rules_.breakPeriods) {
+            if (p.start < rules_.始業 || p.end > rules_.終業) {
+                continue;
             }
-            const int from = start >= in_ ? start : std::max(S_, in_);
-            const int to = end <= out_ ? end : out_;
+            const int from = p.start >= in_ ? p.start : std::max(S_, in_);
+            const int to = p.end <= out_ ? p.end : out_;
             B_ += roundDown(std::max(0, minutesBetween(from, to)), rules_.unit);
-        });
+        }
     }
 
     /// Step 14.
@@ -467,15 +548,16 @@ class StoredDay {
             }
         }
         int y = 0;
-        if (const auto minutes = breakTableMinutes(*rules_.breakTable, length)) {
+        if (const auto minutes = rules_.breakFor(length)) {
             y = *minutes - B_ - earlierY;
         }
-        forEachBreakPeriod(*rules_.breakPeriods, [&](int start, int end) {
-            if (start < b.start || end > b.end) {
-                return;
+        for (const BreakPeriod& p : rules_.breakPeriods) {
+            if (p.start < b.start || p.end > b.end) {
+                continue;
             }
-            y += roundDown(std::max(0, minutesBetween(start, end <= out_ ? end : out_)), b.unit);
-        });
+            y += roundDown(std::max(0, minutesBetween(p.start, p.end <= out_ ? p.end : out_)),
+                           b.unit);
+        }
         return y;
     }
 
@@ -543,7 +625,7 @@ class StoredDay {
         f_.出勤打刻 = row_.出勤打刻日.value_or(QString());
         f_.退勤打刻 = row_.退勤打刻日.value_or(QString());
         const QString& state = f_.状態;
-        if (state.isEmpty()) {
+        if (!declared_ || state.isEmpty()) {  // "勤務" and "？？" name no counted kind
             return;
         }
         totals_.欠勤 += contains(state, u"欠勤") ? 1 : 0;
@@ -562,10 +644,11 @@ class StoredDay {
     const QDateTime& currentTime_;
     MonthTotals& totals_;
     const int shift_;
-    const DayRules rules_;
+    const DayRules& rules_;
     DayFigures f_;
     bool restDay_ = false;
     bool restDayMinutes_ = false;
+    bool declared_ = false;  ///< the row carries a stored state
     int in_ = 0;
     int out_ = 0;
     int S_ = 0;
@@ -654,6 +737,11 @@ QString DayFigures::columnName(int column) {
 }
 
 QString formatDuration(int minutes) {
+    constexpr int kShared = 48 * 60;
+    if (minutes >= 0 && minutes < kShared) {
+        return sharedText<kShared>(minutes,
+                                   [](int m) { return hoursColonMinutes(m / 60, m % 60); });
+    }
     return hoursColonMinutes(minutes / 60, minutes % 60);
 }
 
@@ -662,6 +750,9 @@ QString formatPunch(int hhmm) {
         return {};
     }
     const int t = hhmm >= 2400 ? hhmm - 2400 : hhmm;
+    if (t >= 0 && t < 2400) {
+        return sharedText<2400>(t, [](int v) { return hoursColonMinutes(v / 100, v % 100); });
+    }
     return hoursColonMinutes(t / 100, t % 100);
 }
 

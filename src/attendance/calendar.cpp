@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "attendance/text_scan.h"
 #include "common/datetime.h"
 #include "common/text.h"
 
@@ -38,44 +39,50 @@ const QString& holidayEntry() {
     return text;
 }
 
-/// "mm/dd" of the date in a small fixed buffer, for comparisons without allocation.
-struct MonthDayText {
-    std::array<char16_t, 5> chars;
-    explicit MonthDayText(const QDate& d) {
-        const int m = d.month();
-        const int day = d.day();
-        chars = {char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u'/', char16_t(u'0' + day / 10),
-                 char16_t(u'0' + day % 10)};
+/// The parts of a date the rules look at, taken once per date.
+struct DateParts {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int weekday = 0;  ///< 1 = Monday .. 7 = Sunday
+    /// "mm/dd", for comparisons without allocation.
+    std::array<char16_t, 5> monthDay{};
+
+    explicit DateParts(const QDate& d) : weekday(d.dayOfWeek()) {
+        d.getDate(&year, &month, &day);
+        monthDay = {char16_t(u'0' + month / 10), char16_t(u'0' + month % 10), u'/',
+                    char16_t(u'0' + day / 10), char16_t(u'0' + day % 10)};
     }
-    QStringView view() const { return QStringView(chars.data(), 5); }
+    QStringView monthDayText() const { return QStringView(monthDay.data(), 5); }
 };
 
-bool entryMatches(const QString& entry, const QDate& date, const MonthDayText& md) {
-    if (entry == md.view()) {
+bool entryMatches(const QString& entry, const DateParts& date) {
+    if (entry == date.monthDayText()) {
         return true;
     }
     static const std::array<QString, 7> names = {QStringLiteral("月曜日"), QStringLiteral("火曜日"),
                                                  QStringLiteral("水曜日"), QStringLiteral("木曜日"),
                                                  QStringLiteral("金曜日"), QStringLiteral("土曜日"),
                                                  QStringLiteral("日曜日")};
-    if (!entry.contains(names[static_cast<size_t>(date.dayOfWeek() - 1)])) {
+    if (!detail::containsText(entry, names[static_cast<size_t>(date.weekday - 1)])) {
         return false;
     }
     if (entry.size() == 3) {
         return true;
     }
     // The week of the month: 1 = days 1-7, ... 5 = days 29-31.
-    const QChar weekDigit(u'0' + (date.day() - 1) / 7 + 1);
-    return entry.contains(weekDigit);
+    return detail::containsChar(entry, QChar(u'0' + (date.day - 1) / 7 + 1));
 }
 
+bool holiday(const DateParts& date, const QDate& q);
+
 /// Walks a day list to its first empty entry (or its end); true when an entry names the date.
-bool listNames(const QStringList& entries, const QDate& date, const MonthDayText& md) {
+bool listNames(const QStringList& entries, const DateParts& date) {
     for (const QString& entry : entries) {
         if (entry.isEmpty()) {
             return false;
         }
-        if (entryMatches(entry, date, md)) {
+        if (entryMatches(entry, date)) {
             return true;
         }
     }
@@ -119,8 +126,14 @@ Period ComputePeriod(const QDateTime& currentTime, const Settings& settings) {
 }
 
 bool isNationalHoliday(const QDate& date) {
-    const int m = date.month();
-    const int d = date.day();
+    return holiday(DateParts(date), date);
+}
+
+namespace {
+
+bool holiday(const DateParts& date, const QDate& q) {
+    const int m = date.month;
+    const int d = date.day;
     static constexpr std::array<std::pair<int, int>, 9> fixed = {
         {{1, 1}, {2, 11}, {4, 29}, {5, 3}, {5, 4}, {5, 5}, {11, 3}, {11, 23}, {12, 23}}};
     for (const auto& [fm, fd] : fixed) {
@@ -128,7 +141,7 @@ bool isNationalHoliday(const QDate& date) {
             return true;
         }
     }
-    const bool monday = date.dayOfWeek() == 1;
+    const bool monday = date.weekday == 1;
     if (monday && (m == 1 || m == 10) && d >= 8 && d <= 14) {
         return true;
     }
@@ -139,10 +152,10 @@ bool isNationalHoliday(const QDate& date) {
         return false;
     }
     // The year bounds are compared as four-character texts.
-    const QString y = QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+    const QString y = QStringLiteral("%1").arg(q.year(), 4, 10, QLatin1Char('0'));
     auto before = [&](const char16_t* bound) { return y < QStringView(bound); };
     auto after = [&](const char16_t* bound) { return y > QStringView(bound); };
-    const int r = ((date.year() % 4) + 4) % 4;
+    const int r = ((date.year % 4) + 4) % 4;
     if (m == 3) {
         switch (r) {
             case 0:
@@ -167,8 +180,10 @@ bool isNationalHoliday(const QDate& date) {
     }
 }
 
+}  // namespace
+
 bool dayEntryMatches(const QString& entry, const QDate& date) {
-    return entryMatches(entry, date, MonthDayText(date));
+    return entryMatches(entry, DateParts(date));
 }
 
 QString DayText(const Settings& settings, int shiftIndex, const QDate& date) {
@@ -180,21 +195,21 @@ QString DayText(const Settings& settings, int shiftIndex, const QDate& date) {
         QStringLiteral("月休"), QStringLiteral("火休"), QStringLiteral("水休"),
         QStringLiteral("木休"), QStringLiteral("金休"), QStringLiteral("土休"),
         QStringLiteral("日休")};
-    const auto wd = static_cast<size_t>(date.dayOfWeek() - 1);
+    const DateParts parts(date);
+    const auto wd = static_cast<size_t>(parts.weekday - 1);
     const ShiftRules& rules = settings.rules(shiftIndex);
-    const MonthDayText md(date);
 
-    if (listNames(rules.例外出勤日, date, md) || listNames(rules.特別出勤日, date, md)) {
+    if (listNames(rules.例外出勤日, parts) || listNames(rules.特別出勤日, parts)) {
         return letters[wd];
     }
     for (const QString& entry : rules.休日) {
         if (entry.isEmpty()) {
             break;
         }
-        if (entryMatches(entry, date, md)) {
+        if (entryMatches(entry, parts)) {
             return restLetters[wd];
         }
-        if (entry == holidayEntry() && isNationalHoliday(date)) {
+        if (entry == holidayEntry() && holiday(parts, date)) {
             return restLetters[wd];
         }
     }
