@@ -544,6 +544,22 @@ TEST(CalculateDay, WalkOverStoredRowsAddsUp) {
     expectTotals(totals, want, "two stored days");
 }
 
+TEST(CalculateDay, RulesChangedInPlaceAreReadAgain) {
+    // The settings view reloads the rules into the same object: the next day must see them.
+    Settings s = exampleSettings();
+    s.shifts[0].残業対象時間.clear();
+    const WorkRow row = punched(kMonday, 855, 1937);
+    MonthTotals totals;
+    EXPECT_EQ(CalculateDay(kMonday, row, QString(), s, kNow, totals).所定, u"8:00"_s);
+    s.shifts[0].始業時刻 = u"10:00"_s;
+    EXPECT_EQ(CalculateDay(kMonday, row, QString(), s, kNow, totals).所定, u"7:15"_s);
+    s.shifts[0].勤務時間別休憩時間[1] = u"06:01-08:00 30"_s;
+    EXPECT_EQ(CalculateDay(kMonday, row, QString(), s, kNow, totals).所定, u"7:30"_s);
+    Settings other = exampleSettings();
+    EXPECT_EQ(CalculateDay(kMonday, row, QString(), other, kNow, totals).所定, u"8:00"_s);
+    EXPECT_EQ(CalculateDay(kMonday, row, QString(), s, kNow, totals).所定, u"7:30"_s);
+}
+
 TEST(Display, DurationsAndPunchTimes) {
     const std::pair<int, const char16_t*> durations[] = {
         {570, u"9:30"}, {45, u"0:45"},   {0, u"0:00"},     {60, u"1:00"},
