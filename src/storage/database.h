@@ -8,7 +8,10 @@
 // message and ends the program. A database busy with another terminal's write is waited for
 // (up to 10 s) before it counts as such a failure.
 
+#include <QDate>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -20,14 +23,25 @@ namespace tq {
 /// The database password of every site database.
 inline constexpr char kDatabasePassword[] = "kzq4719";
 
-class DbError : public std::runtime_error {
-public:
-    explicit DbError(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString& message() const { return message_; }
+/// What kind of failure a DbError reports, for callers and tests that must tell them apart.
+enum class DbFailure {
+    General,
+    Constraint,    ///< a key, length or type rule of a column refused the change
+    Busy,          ///< another connection held the lock for longer than the busy timeout
+    NotADatabase,  ///< wrong password, or not a database file of this system
+    NotFound,      ///< the database file does not exist
+};
 
-private:
+class DbError : public std::runtime_error {
+  public:
+    explicit DbError(const QString& message, DbFailure kind = DbFailure::General)
+        : std::runtime_error(message.toStdString()), message_(message), kind_(kind) {}
+    const QString& message() const { return message_; }
+    DbFailure kind() const { return kind_; }
+
+  private:
     QString message_;
+    DbFailure kind_;
 };
 
 /// Column types of the schema.
@@ -36,9 +50,10 @@ enum class ColumnType { Integer, DateTime, Boolean, Decimal, Text, LongText };
 struct ColumnDef {
     QString name;
     ColumnType type = ColumnType::Text;
-    int size = 0;             ///< characters of a text, precision of a decimal
+    int size = 0;   ///< characters of a text, precision of a decimal
+    int scale = 0;  ///< digits after the point of a decimal (0 for every column here)
     bool autoIncrement = false;
-    QString defaultText;      ///< as the schema writes it ("0", "False", "Now()", ...) or empty
+    QString defaultText;  ///< as the schema writes it ("0", "False", "Now()", ...) or empty
     QString description;
 };
 
@@ -61,35 +76,54 @@ enum class TableState { Missing, Present, Broken };
 
 /// A forward-only reader of a query's rows.
 class ResultSet {
-public:
+  public:
     virtual ~ResultSet() = default;
     /// Moves to the next row; false after the last one. Call once before reading the first.
     virtual bool next() = 0;
     /// The named field of the current row, typed by its column. Throws DbError for an
     /// unknown field name.
     virtual SqlValue value(const QString& field) const = 0;
+    /// The names of the result's fields, in select order.
+    virtual QStringList fieldNames() const = 0;
     bool isNull(const QString& field) const;
-    /// The field as text ("" for null); dates as "yyyy/mm/dd hh:nn:ss", numbers in decimal.
+    /// The field as text ("" for null); date-times as "yyyy/mm/dd hh:nn:ss", or "yyyy/mm/dd"
+    /// when the time is midnight (as a date shows), numbers in decimal, yes/no as True/False.
     QString text(const QString& field) const;
-    /// The field as a whole number (0 for null).
+    /// The field as a whole number (0 for null; a text is read as a number).
     qint64 integer(const QString& field) const;
+    /// The field as a date (invalid for null or a value that is no date).
+    QDate date(const QString& field) const;
+    /// The field as a wall-clock date-time (invalid for null or a value that is no date).
+    QDateTime dateTime(const QString& field) const;
+    /// The field as yes/no (false for null).
+    bool boolean(const QString& field) const;
 };
 
 class Database {
-public:
+  public:
     virtual ~Database() = default;
 
     /// Tells whether a table is missing, readable, or present but unreadable.
     virtual TableState probeTable(const QString& name) = 0;
-    /// Creates a table with its keys, indexes, defaults and descriptions.
+    /// Creates a table with its keys, indexes, defaults and descriptions. A table of that name
+    /// that exists already (another terminal may have created it meanwhile) is left as it is.
     virtual void createTable(const TableDef& def) = 0;
+    /// The tables of the database in order of creation (the engine's own tables left out).
+    virtual QStringList tableNames() = 0;
+    /// The columns of a table as they are in the database, in order.
+    virtual QStringList columnNames(const QString& table) = 0;
+    /// A table's definition as it was created: columns with types, sizes, defaults and
+    /// descriptions, the primary key and the indexes. Throws DbError for a missing table.
+    virtual TableDef describeTable(const QString& table) = 0;
     /// Runs a statement that returns no rows; returns the number of rows changed.
     virtual int execute(const Sql& statement) = 0;
     /// Runs a query; the result is read forwards.
     virtual std::unique_ptr<ResultSet> query(const Sql& statement) = 0;
 
     /// Transactions: a writing transaction takes the write lock at once, so two terminals
-    /// never interleave read-then-write sequences.
+    /// never interleave read-then-write sequences. A transaction begun inside another one
+    /// nests: its rollback undoes only its own changes, and only the outermost commit
+    /// makes anything durable.
     virtual void beginWrite() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -97,7 +131,7 @@ public:
 
 /// Commits on `commit()`, rolls back when left without it.
 class WriteTransaction {
-public:
+  public:
     explicit WriteTransaction(Database& db) : db_(db) { db_.beginWrite(); }
     ~WriteTransaction() {
         if (!done_) {
@@ -114,7 +148,7 @@ public:
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };

@@ -16,13 +16,19 @@ struct LogContext {
 };
 
 /// The INSERT that `WriteLog` executes, built from its pieces (TAB in the content becomes
-/// "{TAB}", apostrophes are doubled in the log text of the content; values are bound).
+/// "{TAB}", apostrophes are doubled in the log text of the content; values are bound). Names
+/// longer than their 64-character columns are cut to fit, so that logging never fails.
 Sql LogStatement(const LogContext& ctx, const QDateTime& now, const QString& operation,
                  const QString& content);
 
 /// Writes one log row. Callers that change data run their statement and this in one
-/// transaction.
+/// transaction (see `ExecuteLogged`).
 void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const QString& operation,
               const QString& content);
+
+/// Runs one change statement and logs it as "(SQL)" + its log text under `operation`, both
+/// in one write transaction: they commit together or not at all. Returns the rows changed.
+int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
+                  const QString& operation, const Sql& statement);
 
 }  // namespace tq

@@ -4,11 +4,26 @@
 
 #include <QDate>
 #include <QString>
-#include <functional>
+#include <utility>
 
 #include "storage/database.h"
 
 namespace tq {
+
+/// Appends one column to a table being defined. `scale` must be 0 (every decimal of the
+/// site is whole); `defaultText` is written as the schema writes it ("0", "False", "Now()").
+void AddColumn(TableDef& table, const QString& name, ColumnType type, int size, int scale,
+               bool autoIncrement, const QString& defaultText, const QString& description);
+/// Sets the primary key; `columnList` is comma-separated. An empty list adds nothing.
+void AddKey(TableDef& table, const QString& keyName, const QString& columnList);
+/// Adds an index (nulls allowed); `columnList` is comma-separated. An empty list adds nothing.
+void AddIndex(TableDef& table, const QString& indexName, bool unique, const QString& columnList);
+
+/// The archive tables: the same columns as T_勤務 and T_ログ, without key, auto-number or
+/// indexes, so that a moved row can never be refused.
+inline const QString kWorkArchiveTable = QStringLiteral("T_勤務_保存");
+inline const QString kLogArchiveTable = QStringLiteral("T_ログ_保存");
+TableDef DefineArchiveTable(const TableDef& source, const QString& archiveName);
 
 TableDef DefineLogTable();    ///< T_ログ
 TableDef DefineStaffTable();  ///< T_担当者

@@ -24,13 +24,14 @@ struct SqlDecimal {
 struct SqlLongText {
     QString value;
 };
-using SqlValue = std::variant<SqlNull, qint64, SqlDecimal, QDate, QDateTime, bool, QString, SqlLongText>;
+using SqlValue =
+    std::variant<SqlNull, qint64, SqlDecimal, QDate, QDateTime, bool, QString, SqlLongText>;
 
 /// How a text value appears in the log text: as typed, or with every apostrophe doubled.
 enum class Quote { AsIs, Doubled };
 
 class Sql {
-public:
+  public:
     Sql() = default;
     explicit Sql(QString fixedJetText) { raw(std::move(fixedJetText)); }
 
@@ -53,13 +54,13 @@ public:
 
     struct Piece {
         bool isValue = false;
-        QString fixed;       ///< fixed Jet text when !isValue
-        SqlValue value;      ///< the value when isValue
-        QString logForm;     ///< how the value is written in the log text
+        QString fixed;    ///< fixed Jet text when !isValue
+        SqlValue value;   ///< the value when isValue
+        QString logForm;  ///< how the value is written in the log text
     };
     const std::vector<Piece>& pieces() const { return pieces_; }
 
-private:
+  private:
     std::vector<Piece> pieces_;
 };
 

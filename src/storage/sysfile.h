@@ -10,10 +10,10 @@ namespace tq {
 QString DefaultMdbName();
 
 struct SystemFile {
-    QString mdbName;     ///< the database path (relative paths are relative to the working dir)
-    QString ntpHost;     ///< the time server host ("ntp.nict.jp" unless "[NTPServer]" names one)
+    QString mdbName;  ///< the database path (relative paths are relative to the working dir)
+    QString ntpHost;  ///< the time server host ("ntp.nict.jp" unless "[NTPServer]" names one)
     int ntpPort = 123;
-    QString fileRead;    ///< the system file that was read, empty when none exists
+    QString fileRead;  ///< the system file that was read, empty when none exists
 };
 
 /// Reads "Sys_" + computerName + ".ini" in `directory` when it exists, otherwise "Sys.ini";

@@ -1,0 +1,52 @@
+#include "storage/oplog.h"
+
+namespace tq {
+
+namespace {
+
+// The width of the name columns of T_ログ.
+constexpr qsizetype kNameColumnWidth = 64;
+
+QString fitName(const QString& s) {
+    return s.left(kNameColumnWidth);
+}
+
+}  // namespace
+
+Sql LogStatement(const LogContext& ctx, const QDateTime& now, const QString& operation,
+                 const QString& content) {
+    QString stored = content;
+    stored.replace(QLatin1Char('\t'), QStringLiteral("{TAB}"));
+    Sql s(
+        QStringLiteral("INSERT INTO T_ログ (処理日時,コンピュータ名,ユーザー名,プログラム名,処理名,"
+                       "内容) VALUES ("));
+    s.dateTime(now)
+        .raw(QStringLiteral(","))
+        .text(fitName(ctx.computerName))
+        .raw(QStringLiteral(","))
+        .text(fitName(ctx.userName))
+        .raw(QStringLiteral(","))
+        .text(fitName(ctx.programName))
+        .raw(QStringLiteral(","))
+        .text(fitName(operation))
+        .raw(QStringLiteral(","))
+        .text(stored, Quote::Doubled)
+        .raw(QStringLiteral(")"));
+    return s;
+}
+
+void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const QString& operation,
+              const QString& content) {
+    db.execute(LogStatement(ctx, now, operation, content));
+}
+
+int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
+                  const QString& operation, const Sql& statement) {
+    WriteTransaction tx(db);
+    const int changed = db.execute(statement);
+    WriteLog(db, ctx, now, operation, QStringLiteral("(SQL)") + statement.logText());
+    tx.commit();
+    return changed;
+}
+
+}  // namespace tq

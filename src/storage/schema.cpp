@@ -1,0 +1,214 @@
+#include "storage/schema.h"
+
+#include <functional>
+
+#include "common/datetime.h"
+#include "storage/sql.h"
+
+namespace tq {
+
+namespace {
+
+const QString kDigitsOnly = QStringLiteral("数字のみの場合はゼロサプレスをしない");
+const QString kStampForm = QStringLiteral("YYYY/MM/DD HH:MM:SS形式 空白は申告無し");
+
+QStringList splitColumns(const QString& list) {
+    QStringList out;
+    for (const QString& c : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString t = c.trimmed();
+        if (!t.isEmpty()) {
+            out << t;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void AddColumn(TableDef& table, const QString& name, ColumnType type, int size, int scale,
+               bool autoIncrement, const QString& defaultText, const QString& description) {
+    ColumnDef c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    c.scale = scale;
+    c.autoIncrement = autoIncrement;
+    c.defaultText = defaultText;
+    c.description = description;
+    table.columns.push_back(c);
+}
+
+void AddKey(TableDef& table, const QString& keyName, const QString& columnList) {
+    const QStringList cols = splitColumns(columnList);
+    if (cols.isEmpty()) {
+        return;
+    }
+    table.primaryKeyName = keyName;
+    table.primaryKey = cols;
+}
+
+void AddIndex(TableDef& table, const QString& indexName, bool unique, const QString& columnList) {
+    const QStringList cols = splitColumns(columnList);
+    if (cols.isEmpty()) {
+        return;
+    }
+    table.indexes.push_back(IndexDef{indexName, unique, cols});
+}
+
+TableDef DefineLogTable() {
+    TableDef t;
+    t.name = QStringLiteral("T_ログ");
+    AddColumn(t, QStringLiteral("連番"), ColumnType::Integer, 0, 0, true, QStringLiteral("1"),
+              QStringLiteral("1"));
+    AddColumn(t, QStringLiteral("処理日時"), ColumnType::DateTime, 0, 0, false,
+              QStringLiteral("Now()"), QStringLiteral("(yyyy/mm/dd hh:nn:ss)"));
+    AddColumn(t, QStringLiteral("コンピュータ名"), ColumnType::Text, 64, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("ユーザー名"), ColumnType::Text, 64, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("担当者名"), ColumnType::Text, 32, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("プログラム名"), ColumnType::Text, 64, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("処理名"), ColumnType::Text, 64, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("内容"), ColumnType::LongText, 0, 0, false, {}, {});
+    AddKey(t, QStringLiteral("PrimaryKey"), QStringLiteral("連番"));
+    AddIndex(t, QStringLiteral("処理日時順"), false, QStringLiteral("処理日時,連番"));
+    AddIndex(t, QStringLiteral("プログラム別処理日時順"), false,
+             QStringLiteral("プログラム名,処理日時,連番"));
+    return t;
+}
+
+TableDef DefineStaffTable() {
+    TableDef t;
+    t.name = QStringLiteral("T_担当者");
+    AddColumn(t, QStringLiteral("担当者コード"), ColumnType::Text, 4, 0, false, {}, kDigitsOnly);
+    AddColumn(t, QStringLiteral("担当者名"), ColumnType::Text, 30, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("PassWord"), ColumnType::Text, 32, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("社員区分"), ColumnType::Decimal, 1, 0, false, QStringLiteral("0"),
+              QStringLiteral("選択 0:正社員 1:契約社員 2:パート 3:アルバイト 4:派遣社員"));
+    AddColumn(t, QStringLiteral("入社年月日"), ColumnType::Text, 10, 0, false, {},
+              QStringLiteral("yyyy/mm/dd"));
+    AddColumn(t, QStringLiteral("退社年月日"), ColumnType::Text, 10, 0, false, {},
+              QStringLiteral("yyyy/mm/dd"));
+    AddColumn(t, QStringLiteral("残業計算区分"), ColumnType::Text, 2, 0, false, {},
+              QStringLiteral("選択 有: 無:"));
+    AddColumn(t, QStringLiteral("勤務シフト"), ColumnType::Text, 1, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("廃番区分"), ColumnType::Boolean, 0, 0, false,
+              QStringLiteral("False"), QStringLiteral("廃番=True"));
+    AddColumn(t, QStringLiteral("登録日"), ColumnType::DateTime, 0, 0, false,
+              QStringLiteral("Now()"), QStringLiteral("登録及び修正日付(yyyy/mm/dd)"));
+    AddKey(t, QStringLiteral("PrimaryKey"), QStringLiteral("担当者コード"));
+    AddIndex(t, QStringLiteral("社員区分"), false, QStringLiteral("社員区分"));
+    AddIndex(t, QStringLiteral("PassWord"), false, QStringLiteral("PassWord"));
+    return t;
+}
+
+TableDef DefineWorkTable() {
+    TableDef t;
+    t.name = QStringLiteral("T_勤務");
+    AddColumn(t, QStringLiteral("担当者コード"), ColumnType::Text, 4, 0, false, {}, kDigitsOnly);
+    AddColumn(t, QStringLiteral("勤務日"), ColumnType::DateTime, 0, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("削除FLG"), ColumnType::Boolean, 0, 0, false,
+              QStringLiteral("False"), QStringLiteral("削除=True"));
+    AddColumn(t, QStringLiteral("状態"), ColumnType::Text, 11, 0, false, {},
+              QStringLiteral("選択 出勤: 休日出勤: 欠勤: 申告欠勤: 病欠: 公傷休: 特別休: 代休: "
+                             "直行: 直帰: 直行・直帰: 出張:"));
+    AddColumn(t, QStringLiteral("シフト"), ColumnType::Text, 1, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("残業指示"), ColumnType::Text, 5, 0, false, {}, {});
+    AddColumn(t, QStringLiteral("出勤時刻"), ColumnType::Decimal, 4, 0, false, QStringLiteral("0"),
+              QStringLiteral("時分"));
+    AddColumn(t, QStringLiteral("退勤時刻"), ColumnType::Decimal, 4, 0, false, QStringLiteral("0"),
+              QStringLiteral("時分"));
+    AddColumn(t, QStringLiteral("稼動時間"), ColumnType::Integer, 0, 0, false, QStringLiteral("0"),
+              QStringLiteral("分"));
+    AddColumn(t, QStringLiteral("休憩時間"), ColumnType::Integer, 0, 0, false, QStringLiteral("0"),
+              QStringLiteral("分"));
+    AddColumn(t, QStringLiteral("状態申告日"), ColumnType::Text, 19, 0, false, {}, kStampForm);
+    AddColumn(t, QStringLiteral("出勤打刻日"), ColumnType::Text, 19, 0, false, {}, kStampForm);
+    AddColumn(t, QStringLiteral("退勤打刻日"), ColumnType::Text, 19, 0, false, {}, kStampForm);
+    AddKey(t, QStringLiteral("PrimaryKey"), QStringLiteral("担当者コード,勤務日"));
+    AddIndex(t, QStringLiteral("担当者コード"), false, QStringLiteral("担当者コード"));
+    AddIndex(t, QStringLiteral("勤務日"), false, QStringLiteral("勤務日"));
+    return t;
+}
+
+TableDef DefineArchiveTable(const TableDef& source, const QString& archiveName) {
+    TableDef t;
+    t.name = archiveName;
+    t.columns = source.columns;
+    for (ColumnDef& c : t.columns) {
+        c.autoIncrement = false;
+    }
+    return t;
+}
+
+QString EnsureTables(Database& db) {
+    const TableDef defs[] = {DefineLogTable(), DefineStaffTable(), DefineWorkTable()};
+    for (const TableDef& def : defs) {
+        switch (db.probeTable(def.name)) {
+            case TableState::Missing:
+                db.createTable(def);
+                break;
+            case TableState::Broken:
+                return def.name;
+            case TableState::Present:
+                break;
+        }
+    }
+    // The archives only need to exist: they are never read at start-up, and reading years
+    // of rows there would slow every start.
+    const std::pair<const TableDef*, QString> archives[] = {{&defs[2], kWorkArchiveTable},
+                                                            {&defs[0], kLogArchiveTable}};
+    const QStringList present = db.tableNames();
+    for (const auto& [source, name] : archives) {
+        if (!present.contains(name, Qt::CaseInsensitive)) {
+            db.createTable(DefineArchiveTable(*source, name));
+        }
+    }
+    return QString();
+}
+
+namespace {
+
+// Copies the rows whose `column` lies before the cut-off into the archive and deletes them
+// from the table; returns the number of rows moved. Only the columns both tables have are
+// copied: an existing table is never repaired, so it may lack some.
+int moveRows(Database& db, const QString& table, const QString& archive, const QString& column,
+             const std::function<void(Sql&)>& addCutoff) {
+    const QStringList archiveColumns = db.columnNames(archive);
+    QStringList common;
+    for (const QString& c : db.columnNames(table)) {
+        if (archiveColumns.contains(c)) {
+            common << QLatin1Char('[') + c + QLatin1Char(']');
+        }
+    }
+    const QString cols = common.join(QLatin1Char(','));
+    Sql copy(QStringLiteral("INSERT INTO [") + archive + QStringLiteral("] (") + cols +
+             QStringLiteral(") SELECT ") + cols + QStringLiteral(" FROM [") + table +
+             QStringLiteral("] WHERE ") + column + QStringLiteral(" < "));
+    addCutoff(copy);
+    Sql remove(QStringLiteral("DELETE * FROM ") + table + QStringLiteral(" WHERE ") + column +
+               QStringLiteral(" < "));
+    addCutoff(remove);
+    const int copied = db.execute(copy);
+    const int removed = db.execute(remove);
+    if (copied != removed) {
+        throw DbError(QStringLiteral("moving old rows of %1: %2 copied but %3 deleted")
+                          .arg(table)
+                          .arg(copied)
+                          .arg(removed));
+    }
+    return removed;
+}
+
+}  // namespace
+
+std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff) {
+    WriteTransaction tx(db);
+    const int work = moveRows(db, QStringLiteral("T_勤務"), kWorkArchiveTable,
+                              QStringLiteral("勤務日"), [&](Sql& s) { s.date(cutoff); });
+    const int log =
+        moveRows(db, QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"),
+                 [&](Sql& s) { s.dateTime(wallClock(cutoff)); });
+    tx.commit();
+    return {work, log};
+}
+
+}  // namespace tq

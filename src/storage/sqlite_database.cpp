@@ -1,0 +1,804 @@
+// The embedded engine: one SQLCipher file keyed with the database password.
+//
+// Storage forms: a date-time column holds the text "yyyy-MM-dd HH:mm:ss" (a date is that
+// day at 00:00:00), so that <, >=, <= and = compare correctly as text; yes/no holds 0 or 1;
+// a decimal holds a whole number within its precision. Every column carries CHECK rules for
+// its type and size, so a value that does not fit is refused by the engine as well.
+// Descriptions, defaults as written and the key and index names are kept in the catalog
+// table TQ_Catalog of the same file.
+
+// The key functions are declared only for builds that say they use the codec.
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/datetime.h"
+#include "storage/database.h"
+#include "storage/jet_dialect.h"
+
+namespace tq {
+
+namespace {
+
+const QString kCatalog = QStringLiteral("TQ_Catalog");
+constexpr int kBusyTimeoutMs = 10'000;
+
+// Declared column types. Their names give the engine the right affinity (TEXT for dates and
+// texts, INTEGER for whole numbers, NUMERIC for decimals and yes/no) and tell a result column
+// its type when it is read back.
+const char* const kTypeInteger = "INTEGER";
+const char* const kTypeDateTime = "DATETIME_TEXT";
+const char* const kTypeBoolean = "BOOLEAN";
+const char* const kTypeDecimal = "DECIMAL";
+const char* const kTypeText = "VARCHAR";
+const char* const kTypeLongText = "LONGTEXT";
+
+int adoxCode(ColumnType t) {
+    switch (t) {
+        case ColumnType::Integer:
+            return 3;
+        case ColumnType::DateTime:
+            return 7;
+        case ColumnType::Boolean:
+            return 11;
+        case ColumnType::Decimal:
+            return 131;
+        case ColumnType::Text:
+            return 202;
+        case ColumnType::LongText:
+            return 203;
+    }
+    return 202;
+}
+
+ColumnType typeOfAdoxCode(int code) {
+    switch (code) {
+        case 3:
+            return ColumnType::Integer;
+        case 7:
+            return ColumnType::DateTime;
+        case 11:
+            return ColumnType::Boolean;
+        case 131:
+            return ColumnType::Decimal;
+        case 203:
+            return ColumnType::LongText;
+        default:
+            return ColumnType::Text;
+    }
+}
+
+QString quoteName(const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QString quoteText(const QString& text) {
+    QString t = text;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+DbFailure failureOf(int code) {
+    switch (code & 0xff) {
+        case SQLITE_CONSTRAINT:
+            return DbFailure::Constraint;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return DbFailure::Busy;
+        case SQLITE_NOTADB:
+            return DbFailure::NotADatabase;
+        default:
+            return DbFailure::General;
+    }
+}
+
+[[noreturn]] void fail(sqlite3* db, int code) {
+    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), failureOf(code));
+}
+
+// The typed reading of a result column, from its declared type.
+enum class ReadAs { Untyped, Integer, DateTime, Boolean, Decimal, Text, LongText };
+
+ReadAs readAsOf(const char* declared) {
+    if (!declared) {
+        return ReadAs::Untyped;
+    }
+    const QByteArray d = QByteArray(declared).toUpper();
+    if (d.startsWith(kTypeDateTime)) {
+        return ReadAs::DateTime;
+    }
+    if (d.startsWith(kTypeInteger)) {
+        return ReadAs::Integer;
+    }
+    if (d.startsWith(kTypeBoolean)) {
+        return ReadAs::Boolean;
+    }
+    if (d.startsWith(kTypeDecimal)) {
+        return ReadAs::Decimal;
+    }
+    if (d.startsWith(kTypeLongText)) {
+        return ReadAs::LongText;
+    }
+    if (d.startsWith(kTypeText)) {
+        return ReadAs::Text;
+    }
+    return ReadAs::Untyped;
+}
+
+QDateTime parseStored(const QString& s) {
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2})$"));
+    const auto m = re.match(s);
+    if (!m.hasMatch()) {
+        return {};
+    }
+    const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    const QTime t(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    if (!d.isValid() || !t.isValid()) {
+        return {};
+    }
+    return wallClock(d, t);
+}
+
+// One prepared statement: exactly one statement per text, every parameter bound, finalized
+// when it goes out of scope.
+class Statement {
+  public:
+    Statement(sqlite3* db, const QString& text) : db_(db) {
+        const QByteArray utf8 = text.toUtf8();
+        const char* tail = nullptr;
+        const int rc =
+            sqlite3_prepare_v2(db_, utf8.constData(), static_cast<int>(utf8.size()), &stmt_, &tail);
+        if (rc != SQLITE_OK) {
+            fail(db_, rc);
+        }
+        if (!stmt_) {
+            throw DbError(QStringLiteral("empty statement"));
+        }
+        if (tail && !QByteArray(tail).trimmed().isEmpty()) {
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+            throw DbError(QStringLiteral("only one statement may be run at a time: ") + text);
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(const std::vector<SqlValue>& values) {
+        if (sqlite3_bind_parameter_count(stmt_) != static_cast<int>(values.size())) {
+            throw DbError(QStringLiteral("statement has %1 parameters but %2 values")
+                              .arg(sqlite3_bind_parameter_count(stmt_))
+                              .arg(values.size()));
+        }
+        for (size_t k = 0; k < values.size(); ++k) {
+            bindOne(static_cast<int>(k) + 1, values[k]);
+        }
+    }
+
+    /// Runs to the next row: true when a row is there, false when the statement is done.
+    bool step() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) {
+            return true;
+        }
+        if (rc == SQLITE_DONE) {
+            return false;
+        }
+        fail(db_, rc);
+    }
+
+    int columnCount() const { return sqlite3_column_count(stmt_); }
+    QString columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(stmt_, i)); }
+    ReadAs columnReadAs(int i) const { return readAsOf(sqlite3_column_decltype(stmt_, i)); }
+
+    SqlValue column(int i, ReadAs as) const {
+        const int storage = sqlite3_column_type(stmt_, i);
+        if (storage == SQLITE_NULL) {
+            return SqlNull{};
+        }
+        switch (as) {
+            case ReadAs::Integer:
+                return static_cast<qint64>(sqlite3_column_int64(stmt_, i));
+            case ReadAs::Decimal:
+                return SqlDecimal{sqlite3_column_int64(stmt_, i)};
+            case ReadAs::Boolean:
+                return sqlite3_column_int64(stmt_, i) != 0;
+            case ReadAs::DateTime: {
+                const QString s = columnText(i);
+                const QDateTime t = parseStored(s);
+                if (t.isValid()) {
+                    return t;
+                }
+                return s;
+            }
+            case ReadAs::Text:
+                return columnText(i);
+            case ReadAs::LongText:
+                return SqlLongText{columnText(i)};
+            case ReadAs::Untyped:
+                break;
+        }
+        // Expressions carry no declared type: their storage class decides.
+        switch (storage) {
+            case SQLITE_INTEGER:
+                return static_cast<qint64>(sqlite3_column_int64(stmt_, i));
+            case SQLITE_FLOAT: {
+                const double v = sqlite3_column_double(stmt_, i);
+                if (v == static_cast<double>(static_cast<qint64>(v))) {
+                    return static_cast<qint64>(v);
+                }
+                return QString::number(v, 'g', 15);
+            }
+            default: {
+                const QString s = columnText(i);
+                const QDateTime t = parseStored(s);
+                if (t.isValid()) {
+                    return t;
+                }
+                return s;
+            }
+        }
+    }
+
+  private:
+    QString columnText(int i) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+        return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, i));
+    }
+
+    void bindText(int k, const QString& s) {
+        const QByteArray u = s.toUtf8();
+        // A null QString is bound as the empty text: a text value is never null.
+        check(sqlite3_bind_text(stmt_, k, u.isNull() ? "" : u.constData(),
+                                static_cast<int>(u.size()), SQLITE_TRANSIENT));
+    }
+
+    void bindOne(int k, const SqlValue& v) {
+        if (std::holds_alternative<SqlNull>(v)) {
+            check(sqlite3_bind_null(stmt_, k));
+        } else if (const auto* n = std::get_if<qint64>(&v)) {
+            check(sqlite3_bind_int64(stmt_, k, *n));
+        } else if (const auto* d = std::get_if<SqlDecimal>(&v)) {
+            check(sqlite3_bind_int64(stmt_, k, d->value));
+        } else if (const auto* day = std::get_if<QDate>(&v)) {
+            if (day->isValid()) {
+                bindText(k, storedDate(*day));
+            } else {
+                check(sqlite3_bind_null(stmt_, k));
+            }
+        } else if (const auto* t = std::get_if<QDateTime>(&v)) {
+            if (t->isValid()) {
+                bindText(k, storedDateTime(*t));
+            } else {
+                check(sqlite3_bind_null(stmt_, k));
+            }
+        } else if (const auto* b = std::get_if<bool>(&v)) {
+            check(sqlite3_bind_int(stmt_, k, *b ? 1 : 0));
+        } else if (const auto* s = std::get_if<QString>(&v)) {
+            bindText(k, *s);
+        } else if (const auto* l = std::get_if<SqlLongText>(&v)) {
+            bindText(k, l->value);
+        }
+    }
+
+    void check(int rc) {
+        if (rc != SQLITE_OK) {
+            fail(db_, rc);
+        }
+    }
+
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A query's rows, read completely when the query runs: no statement stays open and no read
+// lock is held while the caller works through the rows.
+class MaterialisedResult final : public ResultSet {
+  public:
+    explicit MaterialisedResult(Statement& st) {
+        const int n = st.columnCount();
+        std::vector<ReadAs> as;
+        for (int i = 0; i < n; ++i) {
+            const QString name = st.columnName(i);
+            names_ << name;
+            if (!index_.contains(name.toCaseFolded())) {  // the first of equal names wins
+                index_.insert(name.toCaseFolded(), i);
+            }
+            as.push_back(st.columnReadAs(i));
+        }
+        while (st.step()) {
+            std::vector<SqlValue> row;
+            row.reserve(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                row.push_back(st.column(i, as[static_cast<size_t>(i)]));
+            }
+            rows_.push_back(std::move(row));
+        }
+    }
+
+    bool next() override {
+        if (cursor_ <= rows_.size()) {
+            ++cursor_;
+        }
+        return cursor_ <= rows_.size();
+    }
+
+    SqlValue value(const QString& field) const override {
+        if (cursor_ == 0 || cursor_ > rows_.size()) {
+            throw DbError(QStringLiteral("no current row to read ") + field);
+        }
+        const auto it = index_.constFind(field.toCaseFolded());
+        if (it == index_.constEnd()) {
+            throw DbError(QStringLiteral("no field named ") + field);
+        }
+        return rows_[cursor_ - 1][static_cast<size_t>(it.value())];
+    }
+
+    QStringList fieldNames() const override { return names_; }
+
+  private:
+    QStringList names_;
+    QHash<QString, int> index_;
+    std::vector<std::vector<SqlValue>> rows_;
+    size_t cursor_ = 0;  // 1-based; 0 before the first row
+};
+
+QString columnDdl(const ColumnDef& c, bool isRowKey) {
+    QString ddl = quoteName(c.name) + QLatin1Char(' ');
+    const QString name = quoteName(c.name);
+    QStringList checks;
+    switch (c.type) {
+        case ColumnType::Integer:
+            ddl += QLatin1String(kTypeInteger);
+            if (!isRowKey) {
+                checks << QStringLiteral("typeof(%1) IN ('integer','null')").arg(name)
+                       << QStringLiteral("%1 BETWEEN -2147483648 AND 2147483647").arg(name);
+            }
+            break;
+        case ColumnType::DateTime:
+            ddl += QLatin1String(kTypeDateTime);
+            checks << QStringLiteral(
+                          "%1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+                          "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'")
+                          .arg(name);
+            break;
+        case ColumnType::Boolean:
+            ddl += QLatin1String(kTypeBoolean);
+            checks << QStringLiteral("%1 IN (0,1)").arg(name);
+            break;
+        case ColumnType::Decimal: {
+            ddl += QStringLiteral("%1(%2,0)").arg(QLatin1String(kTypeDecimal)).arg(c.size);
+            QString limit = QStringLiteral("9").repeated(c.size);
+            checks << QStringLiteral("typeof(%1) IN ('integer','null')").arg(name)
+                   << QStringLiteral("%1 BETWEEN -%2 AND %2").arg(name, limit);
+            break;
+        }
+        case ColumnType::Text:
+            ddl += QStringLiteral("%1(%2)").arg(QLatin1String(kTypeText)).arg(c.size);
+            checks << QStringLiteral("length(%1) <= %2").arg(name).arg(c.size);
+            break;
+        case ColumnType::LongText:
+            ddl += QLatin1String(kTypeLongText);
+            break;
+    }
+    if (isRowKey) {
+        ddl += QStringLiteral(" CONSTRAINT %1 PRIMARY KEY").arg(QStringLiteral("PrimaryKey"));
+        if (c.autoIncrement) {
+            ddl += QStringLiteral(" AUTOINCREMENT");
+        }
+    }
+    if (!c.defaultText.isEmpty() && !c.autoIncrement) {
+        const QString d = c.defaultText.trimmed();
+        QString expr;
+        if (d.compare(u"Now()", Qt::CaseInsensitive) == 0 && c.type == ColumnType::DateTime) {
+            expr = QStringLiteral("(") + translateJetText(d) + QLatin1Char(')');
+        } else if (c.type == ColumnType::Boolean &&
+                   (d.compare(u"True", Qt::CaseInsensitive) == 0 ||
+                    d.compare(u"False", Qt::CaseInsensitive) == 0)) {
+            expr = d.compare(u"True", Qt::CaseInsensitive) == 0 ? QStringLiteral("1")
+                                                                : QStringLiteral("0");
+        } else if ((c.type == ColumnType::Integer || c.type == ColumnType::Decimal ||
+                    c.type == ColumnType::Boolean) &&
+                   QRegularExpression(QStringLiteral("^-?\\d+$")).match(d).hasMatch()) {
+            expr = d;
+        } else if (c.type == ColumnType::Text || c.type == ColumnType::LongText) {
+            expr = quoteText(c.defaultText);
+        } else {
+            throw DbError(
+                QStringLiteral("unsupported default %1 of column %2").arg(c.defaultText, c.name));
+        }
+        ddl += QStringLiteral(" DEFAULT ") + expr;
+    }
+    if (c.type == ColumnType::Text) {
+        // Text comparisons ignore letter case, as keys and lookups always have at this site.
+        ddl += QStringLiteral(" COLLATE NOCASE");
+    }
+    for (const QString& chk : checks) {
+        ddl += QStringLiteral(" CHECK (") + chk + QLatin1Char(')');
+    }
+    return ddl;
+}
+
+class SqliteDatabase final : public Database {
+  public:
+    SqliteDatabase(sqlite3* db) : db_(db) {}
+    ~SqliteDatabase() override {
+        if (depth_ > 0 && !sqlite3_get_autocommit(db_)) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close_v2(db_);
+    }
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    TableState probeTable(const QString& name) override {
+        try {
+            Statement find(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type IN "
+                                               "('table','view') AND name = ? COLLATE NOCASE"));
+            find.bind({name});
+            if (!find.step()) {
+                return TableState::Missing;
+            }
+        } catch (const DbError&) {
+            return TableState::Broken;
+        }
+        // Every row is read in full (a count could be answered from an index alone), so a
+        // damaged page of the table shows here.
+        try {
+            Statement all(db_, QStringLiteral("SELECT * FROM ") + quoteName(name));
+            all.bind({});
+            while (all.step()) {
+            }
+            return TableState::Present;
+        } catch (const DbError&) {
+            return TableState::Broken;
+        }
+    }
+
+    void createTable(const TableDef& def) override {
+        const QString ddl = tableDdl(def);
+        WriteTransaction tx(*this);
+        if (exists(def.name)) {
+            return;
+        }
+        ensureCatalog();
+        run(ddl, {});
+        for (const IndexDef& ix : def.indexes) {
+            QStringList cols;
+            for (const QString& c : ix.columns) {
+                cols << quoteName(c);
+            }
+            run(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                    .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoteName(ix.name),
+                         quoteName(def.name), cols.join(QLatin1Char(','))),
+                {});
+        }
+        const QString insert = QStringLiteral("INSERT INTO ") + kCatalog +
+                               QStringLiteral(
+                                   " (TableName,Kind,Ordinal,Name,TypeCode,Size,Scale,"
+                                   "AutoNumber,DefaultText,Description,Columns,IsUnique) "
+                                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+        qint64 ordinal = 0;
+        for (const ColumnDef& c : def.columns) {
+            run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
+                         static_cast<qint64>(adoxCode(c.type)), static_cast<qint64>(c.size),
+                         static_cast<qint64>(c.scale), static_cast<qint64>(c.autoIncrement),
+                         c.defaultText, c.description, QString(), qint64{0}});
+        }
+        if (!def.primaryKey.isEmpty()) {
+            run(insert, {def.name, QStringLiteral("key"), qint64{1}, def.primaryKeyName, qint64{0},
+                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
+                         def.primaryKey.join(QLatin1Char(',')), qint64{1}});
+        }
+        ordinal = 0;
+        for (const IndexDef& ix : def.indexes) {
+            run(insert, {def.name, QStringLiteral("index"), ++ordinal, ix.name, qint64{0},
+                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
+                         ix.columns.join(QLatin1Char(',')), static_cast<qint64>(ix.unique)});
+        }
+        tx.commit();
+    }
+
+    QStringList tableNames() override {
+        Statement st(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                         "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND "
+                                         "name <> ? ORDER BY rowid"));
+        st.bind({kCatalog});
+        QStringList names;
+        while (st.step()) {
+            names << std::get<QString>(st.column(0, ReadAs::Text));
+        }
+        return names;
+    }
+
+    QStringList columnNames(const QString& table) override {
+        Statement st(db_,
+                     QStringLiteral("PRAGMA table_info(") + quoteName(table) + QLatin1Char(')'));
+        st.bind({});
+        QStringList names;
+        while (st.step()) {
+            names << std::get<QString>(st.column(1, ReadAs::Text));
+        }
+        return names;
+    }
+
+    TableDef describeTable(const QString& table) override {
+        if (!exists(table)) {
+            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
+        }
+        TableDef def;
+        def.name = table;
+        if (exists(kCatalog)) {
+            Statement st(db_, QStringLiteral("SELECT Kind,Name,TypeCode,Size,Scale,AutoNumber,"
+                                             "DefaultText,Description,Columns,IsUnique FROM ") +
+                                  kCatalog +
+                                  QStringLiteral(" WHERE TableName = ? ORDER BY Kind,Ordinal"));
+            st.bind({table});
+            while (st.step()) {
+                const auto text = [&](int i) {
+                    return std::get<QString>(st.column(i, ReadAs::Text));
+                };
+                const auto number = [&](int i) {
+                    return std::get<qint64>(st.column(i, ReadAs::Integer));
+                };
+                const QString kind = text(0);
+                if (kind == u"column") {
+                    ColumnDef c;
+                    c.name = text(1);
+                    c.type = typeOfAdoxCode(static_cast<int>(number(2)));
+                    c.size = static_cast<int>(number(3));
+                    c.scale = static_cast<int>(number(4));
+                    c.autoIncrement = number(5) != 0;
+                    c.defaultText = text(6);
+                    c.description = text(7);
+                    def.columns.push_back(c);
+                } else if (kind == u"key") {
+                    def.primaryKeyName = text(1);
+                    def.primaryKey = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
+                } else if (kind == u"index") {
+                    IndexDef ix;
+                    ix.name = text(1);
+                    ix.columns = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
+                    ix.unique = number(9) != 0;
+                    def.indexes.push_back(ix);
+                }
+            }
+        }
+        if (def.columns.empty()) {
+            // A table made outside this system: its columns as the engine knows them.
+            for (const QString& n : columnNames(table)) {
+                ColumnDef c;
+                c.name = n;
+                def.columns.push_back(c);
+            }
+        }
+        return def;
+    }
+
+    int execute(const Sql& statement) override {
+        const EngineStatement es = toEngineStatement(statement);
+        return run(es.text, es.values);
+    }
+
+    std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        const EngineStatement es = toEngineStatement(statement);
+        Statement st(db_, es.text);
+        st.bind(es.values);
+        return std::make_unique<MaterialisedResult>(st);
+    }
+
+    void beginWrite() override {
+        if (depth_ == 0) {
+            run(QStringLiteral("BEGIN IMMEDIATE"), {});
+        } else {
+            run(QStringLiteral("SAVEPOINT tq_%1").arg(depth_), {});
+        }
+        ++depth_;
+    }
+
+    void commit() override {
+        if (depth_ == 0) {
+            throw DbError(QStringLiteral("commit without a transaction"));
+        }
+        if (depth_ == 1) {
+            run(QStringLiteral("COMMIT"), {});
+        } else {
+            run(QStringLiteral("RELEASE tq_%1").arg(depth_ - 1), {});
+        }
+        --depth_;
+    }
+
+    void rollback() override {
+        if (depth_ == 0) {
+            return;
+        }
+        --depth_;
+        if (sqlite3_get_autocommit(db_)) {
+            // The engine already ended the transaction (after a failed commit, say).
+            depth_ = 0;
+            return;
+        }
+        if (depth_ == 0) {
+            run(QStringLiteral("ROLLBACK"), {});
+        } else {
+            run(QStringLiteral("ROLLBACK TO tq_%1").arg(depth_), {});
+            run(QStringLiteral("RELEASE tq_%1").arg(depth_), {});
+        }
+    }
+
+    /// Runs one statement of the engine's own SQL; returns the rows it changed.
+    int run(const QString& text, const std::vector<SqlValue>& values) {
+        Statement st(db_, text);
+        st.bind(values);
+        while (st.step()) {
+        }
+        return sqlite3_changes(db_);
+    }
+
+  private:
+    bool exists(const QString& name) {
+        Statement find(db_, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN "
+                                           "('table','view') AND name = ? COLLATE NOCASE"));
+        find.bind({name});
+        return find.step();
+    }
+
+    void ensureCatalog() {
+        run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kCatalog +
+                QStringLiteral(" (TableName TEXT NOT NULL, Kind TEXT NOT NULL, Ordinal INTEGER "
+                               "NOT NULL, Name TEXT NOT NULL, TypeCode INTEGER, Size INTEGER, "
+                               "Scale INTEGER, AutoNumber INTEGER, DefaultText TEXT, "
+                               "Description TEXT, Columns TEXT, IsUnique INTEGER, "
+                               "PRIMARY KEY (TableName, Kind, Ordinal))"),
+            {});
+    }
+
+    static QString tableDdl(const TableDef& def) {
+        if (def.name.isEmpty() || def.columns.empty()) {
+            throw DbError(QStringLiteral("a table needs a name and columns"));
+        }
+        // A single auto-number key becomes the row key itself; any other key is a table rule.
+        const ColumnDef* rowKey = nullptr;
+        for (const ColumnDef& c : def.columns) {
+            if (c.type == ColumnType::Decimal && c.scale != 0) {
+                throw DbError(QStringLiteral("decimal column %1 must have scale 0").arg(c.name));
+            }
+            if (c.autoIncrement) {
+                if (c.type != ColumnType::Integer || def.primaryKey != QStringList{c.name}) {
+                    throw DbError(
+                        QStringLiteral("auto-number column %1 must be the integer primary key")
+                            .arg(c.name));
+                }
+                rowKey = &c;
+            }
+        }
+        QStringList parts;
+        for (const ColumnDef& c : def.columns) {
+            parts << columnDdl(c, &c == rowKey);
+        }
+        if (!def.primaryKey.isEmpty() && !rowKey) {
+            QStringList cols;
+            for (const QString& c : def.primaryKey) {
+                cols << quoteName(c);
+            }
+            parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
+                         .arg(quoteName(def.primaryKeyName.isEmpty() ? QStringLiteral("PrimaryKey")
+                                                                     : def.primaryKeyName),
+                              cols.join(QLatin1Char(',')));
+        }
+        return QStringLiteral("CREATE TABLE ") + quoteName(def.name) + QStringLiteral(" (") +
+               parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+
+    sqlite3* db_;
+    int depth_ = 0;
+};
+
+}  // namespace
+
+namespace {
+
+// Keys a freshly opened connection and proves the key with a first read.
+void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
+    const QByteArray key = password.toUtf8();
+    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK) {
+        throw DbError(QStringLiteral("cannot key database file %1: %2")
+                          .arg(path, QString::fromUtf8(sqlite3_errmsg(raw))));
+    }
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    // The key only shows whether it fits at the first read of the file.
+    char* error = nullptr;
+    const int rc =
+        sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(error ? error : sqlite3_errmsg(raw));
+        sqlite3_free(error);
+        const DbFailure kind = failureOf(rc);
+        throw DbError(QStringLiteral("database file %1 cannot be read with the database "
+                                     "password: %2")
+                          .arg(path, msg),
+                      kind == DbFailure::Busy ? kind : DbFailure::NotADatabase);
+    }
+}
+
+sqlite3* openConnection(const QString& path, int flags) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg =
+            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(raw);
+        throw DbError(QStringLiteral("cannot open database file %1: %2").arg(path, msg),
+                      failureOf(rc));
+    }
+    return raw;
+}
+
+// Creates a new keyed database file at `path`. The file is written complete under another
+// name and then linked into place, so a terminal starting at the same moment never reads a
+// half-made file (its key would be derived from a different salt). When another terminal
+// wins the race, its file is kept.
+void createDatabaseFile(const QString& path, const QString& password) {
+    const QString temp = path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
+    QFile::remove(temp);
+    {
+        sqlite3* raw = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        const auto close = qScopeGuard([raw] { sqlite3_close_v2(raw); });
+        keyAndVerify(raw, temp, password);
+        if (sqlite3_exec(raw, "PRAGMA user_version = 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(sqlite3_errmsg(raw));
+            QFile::remove(temp);
+            throw DbError(QStringLiteral("cannot create database file %1: %2").arg(path, msg));
+        }
+    }
+    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) != 0 && errno != EEXIST) {
+        // A file system without hard links: a plain rename, unless the file appeared.
+        if (!QFile::exists(path) && ::rename(from.constData(), to.constData()) != 0) {
+            const QString msg = QString::fromLocal8Bit(std::strerror(errno));
+            QFile::remove(temp);
+            throw DbError(QStringLiteral("cannot create database file %1: %2").arg(path, msg));
+        }
+    }
+    QFile::remove(temp);
+}
+
+}  // namespace
+
+std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
+                                               bool create) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (!create) {
+            throw DbError(QStringLiteral("database file not found: ") + path, DbFailure::NotFound);
+        }
+        if (!QDir().mkpath(info.absolutePath())) {
+            throw DbError(QStringLiteral("cannot create the folder of the database file: ") +
+                          info.absolutePath());
+        }
+        createDatabaseFile(path, password);
+    }
+    sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE);
+    auto db = std::make_unique<SqliteDatabase>(raw);
+    keyAndVerify(raw, path, password);
+    return db;
+}
+
+}  // namespace tq

@@ -1,0 +1,107 @@
+#include "storage/sysfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "common/text.h"
+
+namespace tq {
+
+namespace {
+
+const QString kDefaultNtpHost = QStringLiteral("ntp.nict.jp");
+constexpr int kDefaultNtpPort = 123;
+
+// Blanks around a value: spaces and tabs, never the full-width space a path may contain.
+QString trimBlanks(const QString& s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && (s[begin] == u' ' || s[begin] == u'\t')) {
+        ++begin;
+    }
+    while (end > begin && (s[end - 1] == u' ' || s[end - 1] == u'\t')) {
+        --end;
+    }
+    return s.mid(begin, end - begin);
+}
+
+// "host" or "host:port". A text with more than one colon is a host alone (an IPv6 address).
+// A port that is no number from 1 to 65535 makes the line count for nothing.
+bool parseServer(const QString& value, QString* host, int* port) {
+    const qsizetype colon = value.indexOf(QLatin1Char(':'));
+    if (colon < 0 || value.indexOf(QLatin1Char(':'), colon + 1) >= 0) {
+        *host = value;
+        *port = kDefaultNtpPort;
+        return true;
+    }
+    const QString h = trimBlanks(value.left(colon));
+    bool ok = false;
+    const int p = trimBlanks(value.mid(colon + 1)).toInt(&ok);
+    if (h.isEmpty() || !ok || p < 1 || p > 65535) {
+        return false;
+    }
+    *host = h;
+    *port = p;
+    return true;
+}
+
+}  // namespace
+
+QString DefaultMdbName() {
+    return QStringLiteral("../DB/DB.mdb");
+}
+
+SystemFile ReadSystemFile(const QString& directory, const QString& computerName) {
+    SystemFile out;
+    out.mdbName = DefaultMdbName();
+    out.ntpHost = kDefaultNtpHost;
+    out.ntpPort = kDefaultNtpPort;
+
+    const QDir dir(directory);
+    QString path = dir.filePath(QStringLiteral("Sys_") + computerName + QStringLiteral(".ini"));
+    if (!QFile::exists(path)) {
+        path = dir.filePath(QStringLiteral("Sys.ini"));
+        if (!QFile::exists(path)) {
+            return out;
+        }
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return out;
+    }
+    out.fileRead = path;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = decodeSiteText(f.readAll()).split(lineEnd);
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();  // the end of the last line, not a line of its own
+    }
+
+    QString section;
+    for (const QString& line : lines) {
+        if (line == u"[WebCam]" || line == u"[MDBName]" || line.startsWith(QLatin1Char('['))) {
+            section = trimBlanks(line);
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('#'))) {
+            continue;
+        }
+        const QString value = trimBlanks(line);
+        if (value.isEmpty()) {
+            continue;  // a blank line never empties a setting
+        }
+        if (section == u"[MDBName]") {
+            out.mdbName = value;
+        } else if (section == u"[NTPServer]") {
+            QString host;
+            int port = kDefaultNtpPort;
+            if (parseServer(value, &host, &port)) {
+                out.ntpHost = host;
+                out.ntpPort = port;
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace tq

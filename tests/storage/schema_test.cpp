@@ -1,0 +1,303 @@
+// The site tables: what a new database receives, defaults, keys, the table probe and the
+// archive move.
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+
+#include "common/datetime.h"
+#include "storage/schema.h"
+#include "storage_support.h"
+
+namespace tq {
+namespace {
+
+using test::StorageTest;
+
+QString describe(const ColumnDef& c) {
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        .arg(c.name)
+        .arg(static_cast<int>(c.type))
+        .arg(c.size)
+        .arg(c.autoIncrement)
+        .arg(c.defaultText, c.description)
+        .arg(c.scale);
+}
+
+QStringList names(const std::vector<ColumnDef>& cols) {
+    QStringList out;
+    for (const ColumnDef& c : cols) {
+        out << c.name;
+    }
+    return out;
+}
+
+TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
+    Database& d = openSite();
+    EXPECT_EQ(d.tableNames(), (QStringList{QStringLiteral("T_ログ"), QStringLiteral("T_担当者"),
+                                           QStringLiteral("T_勤務"), QStringLiteral("T_勤務_保存"),
+                                           QStringLiteral("T_ログ_保存")}));
+
+    EXPECT_EQ(d.columnNames(QStringLiteral("T_ログ")),
+              (QStringList{QStringLiteral("連番"), QStringLiteral("処理日時"),
+                           QStringLiteral("コンピュータ名"), QStringLiteral("ユーザー名"),
+                           QStringLiteral("担当者名"), QStringLiteral("プログラム名"),
+                           QStringLiteral("処理名"), QStringLiteral("内容")}));
+    EXPECT_EQ(d.columnNames(QStringLiteral("T_担当者")),
+              (QStringList{QStringLiteral("担当者コード"), QStringLiteral("担当者名"),
+                           QStringLiteral("PassWord"), QStringLiteral("社員区分"),
+                           QStringLiteral("入社年月日"), QStringLiteral("退社年月日"),
+                           QStringLiteral("残業計算区分"), QStringLiteral("勤務シフト"),
+                           QStringLiteral("廃番区分"), QStringLiteral("登録日")}));
+    EXPECT_EQ(
+        d.columnNames(QStringLiteral("T_勤務")),
+        (QStringList{QStringLiteral("担当者コード"), QStringLiteral("勤務日"),
+                     QStringLiteral("削除FLG"), QStringLiteral("状態"), QStringLiteral("シフト"),
+                     QStringLiteral("残業指示"), QStringLiteral("出勤時刻"),
+                     QStringLiteral("退勤時刻"), QStringLiteral("稼動時間"),
+                     QStringLiteral("休憩時間"), QStringLiteral("状態申告日"),
+                     QStringLiteral("出勤打刻日"), QStringLiteral("退勤打刻日")}));
+    EXPECT_EQ(d.columnNames(QStringLiteral("T_勤務_保存")),
+              d.columnNames(QStringLiteral("T_勤務")));
+    EXPECT_EQ(d.columnNames(QStringLiteral("T_ログ_保存")),
+              d.columnNames(QStringLiteral("T_ログ")));
+
+    // Types, sizes, defaults, descriptions, keys and indexes are kept in the file as defined.
+    reopen();
+    for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+        const TableDef stored = db->describeTable(def.name);
+        ASSERT_EQ(stored.columns.size(), def.columns.size()) << def.name.toStdString();
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+            EXPECT_EQ(describe(stored.columns[i]), describe(def.columns[i]));
+        }
+        EXPECT_EQ(stored.primaryKeyName, QStringLiteral("PrimaryKey"));
+        EXPECT_EQ(stored.primaryKey, def.primaryKey);
+        ASSERT_EQ(stored.indexes.size(), def.indexes.size());
+        for (size_t i = 0; i < def.indexes.size(); ++i) {
+            EXPECT_EQ(stored.indexes[i].name, def.indexes[i].name);
+            EXPECT_EQ(stored.indexes[i].columns, def.indexes[i].columns);
+            EXPECT_FALSE(stored.indexes[i].unique);
+        }
+    }
+    const TableDef work = db->describeTable(QStringLiteral("T_勤務"));
+    EXPECT_EQ(
+        describe(work.columns[3]),
+        describe(ColumnDef{QStringLiteral("状態"), ColumnType::Text, 11, 0, false, QString(),
+                           QStringLiteral("選択 出勤: 休日出勤: 欠勤: 申告欠勤: 病欠: 公傷休: "
+                                          "特別休: 代休: 直行: 直帰: 直行・直帰: 出張:")}));
+    EXPECT_EQ(work.primaryKey,
+              (QStringList{QStringLiteral("担当者コード"), QStringLiteral("勤務日")}));
+    const TableDef log = db->describeTable(QStringLiteral("T_ログ"));
+    EXPECT_EQ(log.indexes[1].columns,
+              (QStringList{QStringLiteral("プログラム名"), QStringLiteral("処理日時"),
+                           QStringLiteral("連番")}));
+
+    // The indexes exist in the engine under their names.
+    auto ix = db->query(Sql(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL ORDER BY name")));
+    QStringList indexNames;
+    while (ix->next()) {
+        indexNames << ix->text(QStringLiteral("name"));
+    }
+    indexNames.sort();
+    QStringList expected{QStringLiteral("処理日時順"),   QStringLiteral("プログラム別処理日時順"),
+                         QStringLiteral("社員区分"),     QStringLiteral("PassWord"),
+                         QStringLiteral("担当者コード"), QStringLiteral("勤務日")};
+    expected.sort();
+    EXPECT_EQ(indexNames, expected);
+
+    EXPECT_EQ(names(db->describeTable(QStringLiteral("T_勤務_保存")).columns),
+              names(DefineWorkTable().columns));
+    EXPECT_TRUE(db->describeTable(QStringLiteral("T_ログ_保存")).primaryKey.isEmpty());
+    EXPECT_THROW(db->describeTable(QStringLiteral("T_無い")), DbError);
+}
+
+TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
+    Database& d = openSite();
+    const QDateTime before = wallClock(QDateTime::currentDateTime()).addSecs(-2);
+    d.execute(Sql(QStringLiteral(
+        "INSERT INTO T_勤務 (担当者コード,勤務日,シフト) VALUES ('0805',#2024/03/15#,'B')")));
+    auto rs = d.query(Sql(QStringLiteral("SELECT * FROM T_勤務")));
+    ASSERT_TRUE(rs->next());
+    EXPECT_EQ(rs->integer(QStringLiteral("出勤時刻")), 0);
+    EXPECT_FALSE(rs->isNull(QStringLiteral("出勤時刻")));
+    EXPECT_EQ(rs->integer(QStringLiteral("退勤時刻")), 0);
+    EXPECT_FALSE(std::get<bool>(rs->value(QStringLiteral("削除FLG"))));
+    EXPECT_EQ(rs->integer(QStringLiteral("稼動時間")), 0);
+    EXPECT_EQ(rs->integer(QStringLiteral("休憩時間")), 0);
+    for (const char* col : {"状態", "残業指示", "状態申告日", "出勤打刻日", "退勤打刻日"}) {
+        EXPECT_TRUE(rs->isNull(QString::fromUtf8(col))) << col << " has no default";
+        EXPECT_EQ(rs->text(QString::fromUtf8(col)), QString()) << col;
+    }
+    EXPECT_EQ(rs->text(QStringLiteral("担当者コード")), QStringLiteral("0805")) << "zeros kept";
+
+    // Staff: 社員区分 0, 廃番区分 False, 登録日 the local time of the insert.
+    d.execute(
+        Sql(QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名) VALUES ('A1','x')")));
+    auto staff = d.query(Sql(QStringLiteral("SELECT * FROM T_担当者")));
+    ASSERT_TRUE(staff->next());
+    EXPECT_TRUE(std::holds_alternative<SqlDecimal>(staff->value(QStringLiteral("社員区分"))));
+    EXPECT_EQ(staff->integer(QStringLiteral("社員区分")), 0);
+    EXPECT_FALSE(staff->boolean(QStringLiteral("廃番区分")));
+    const QDateTime registered = staff->dateTime(QStringLiteral("登録日"));
+    const QDateTime after = wallClock(QDateTime::currentDateTime()).addSecs(2);
+    EXPECT_TRUE(registered >= before && registered <= after)
+        << registered.toString(Qt::ISODate).toStdString();
+
+    // One row per code and day; letter case does not make another code.
+    for (const char* code : {"0805", "a1"}) {
+        Sql dup(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ("));
+        dup.text(QString::fromUtf8(code)).raw(QStringLiteral(",#2024/03/15#)"));
+        if (QByteArray(code) == "a1") {
+            d.execute(Sql(QStringLiteral(
+                "INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('A1',#2024/03/15#)")));
+        }
+        try {
+            d.execute(dup);
+            ADD_FAILURE() << code << " stored twice";
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.kind(), DbFailure::Constraint) << e.what();
+        }
+    }
+    d.execute(Sql(
+        QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('0805',#2024/03/16#)")));
+
+    // The auto-number counts on and never reuses a number.
+    for (int i = 0; i < 3; ++i) {
+        d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理名) VALUES ('x')")));
+    }
+    d.execute(Sql(QStringLiteral("DELETE * FROM T_ログ WHERE 連番 = 3")));
+    d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理名) VALUES ('y')")));
+    auto numbers = d.query(Sql(QStringLiteral("SELECT 連番,処理日時 FROM T_ログ ORDER BY 連番")));
+    QList<qint64> seen;
+    while (numbers->next()) {
+        seen << numbers->integer(QStringLiteral("連番"));
+        EXPECT_TRUE(numbers->dateTime(QStringLiteral("処理日時")).isValid()) << "Now() default";
+    }
+    EXPECT_EQ(seen, (QList<qint64>{1, 2, 4}));
+}
+
+TEST_F(StorageTest, ExistingTablesAreNeverAltered) {
+    {
+        auto d = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        d->execute(Sql(QStringLiteral("CREATE TABLE T_勤務 (担当者コード TEXT, 勤務日 TEXT)")));
+        d->execute(Sql(QStringLiteral("INSERT INTO T_勤務 VALUES ('1','x')")));
+        EXPECT_EQ(EnsureTables(*d), QString());
+    }
+    reopen();
+    EXPECT_EQ(db->columnNames(QStringLiteral("T_勤務")),
+              (QStringList{QStringLiteral("担当者コード"), QStringLiteral("勤務日")}));
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 1);
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_ログ")), TableState::Present);
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_担当者")), TableState::Present);
+    EXPECT_EQ(EnsureTables(*db), QString());
+    EXPECT_EQ(db->columnNames(QStringLiteral("T_勤務")).size(), 2);
+}
+
+// Overwrites part of one page of the (encrypted) file, as a failing disk would.
+void damagePage(const QString& file, qint64 page, qint64 pageSize) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.seek((page - 1) * pageSize + pageSize / 2));
+    ASSERT_EQ(f.write(QByteArray(64, '\x5a')), 64);
+}
+
+TEST_F(StorageTest, ProbeTellsMissingPresentAndBroken) {
+    Database& d = openSite();
+    EXPECT_EQ(d.probeTable(QStringLiteral("T_勤務")), TableState::Present);
+    EXPECT_EQ(d.probeTable(QStringLiteral("t_勤務")), TableState::Present) << "names ignore case";
+    EXPECT_EQ(d.probeTable(QStringLiteral("T_無い")), TableState::Missing);
+
+    // A table whose reading fails: its name exists, its rows cannot be read.
+    d.execute(Sql(QStringLiteral("CREATE TABLE T_下 (x INTEGER)")));
+    d.execute(Sql(QStringLiteral("CREATE VIEW T_壊 AS SELECT x FROM T_下")));
+    d.execute(Sql(QStringLiteral("DROP TABLE T_下")));
+    EXPECT_EQ(d.probeTable(QStringLiteral("T_壊")), TableState::Broken);
+
+    // A damaged page of T_担当者: the file opens, T_ログ reads, T_担当者 does not.
+    for (int i = 0; i < 20; ++i) {
+        d.execute(Sql(QStringLiteral("INSERT INTO T_担当者 (担当者コード) VALUES ("))
+                      .text(QString::number(i))
+                      .raw(QStringLiteral(")")));
+    }
+    const qint64 root = std::get<qint64>(
+        single(Sql(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'T_担当者'")),
+               QStringLiteral("rootpage")));
+    const qint64 pageSize = std::get<qint64>(
+        single(Sql(QStringLiteral("PRAGMA page_size")), QStringLiteral("page_size")));
+    db.reset();
+    damagePage(path, root, pageSize);
+    db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_ログ")), TableState::Present);
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_担当者")), TableState::Broken);
+    EXPECT_EQ(EnsureTables(*db), QStringLiteral("T_担当者"));
+}
+
+TEST_F(StorageTest, EnsureTablesStopsAtTheFirstBrokenTable) {
+    {
+        auto d = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        d->execute(Sql(QStringLiteral("CREATE TABLE T_x (a INTEGER)")));
+        d->execute(Sql(QStringLiteral("CREATE VIEW T_担当者 AS SELECT a FROM T_x")));
+        d->execute(Sql(QStringLiteral("DROP TABLE T_x")));
+        EXPECT_EQ(EnsureTables(*d), QStringLiteral("T_担当者"));
+    }
+    reopen();
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_ログ")), TableState::Present) << "made before";
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_勤務")), TableState::Missing) << "not reached";
+}
+
+void addLog(Database& d, const QDateTime& when) {
+    d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理日時,処理名) VALUES ("))
+                  .dateTime(when)
+                  .raw(QStringLiteral(",'x')")));
+}
+
+TEST_F(StorageTest, ArchiveMovesRowsBeforeTheCutOffAndKeepsTheRest) {
+    Database& d = openSite();
+    const QDate cutoff(2024, 2, 1);
+    for (const QDate& day :
+         {QDate(2023, 12, 31), QDate(2024, 1, 31), QDate(2024, 2, 1), QDate(2024, 3, 15)}) {
+        d.execute(
+            Sql(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日,状態) VALUES ('0001',"))
+                .date(day)
+                .raw(QStringLiteral(","))
+                .text(formatDate(day))
+                .raw(QStringLiteral(")")));
+    }
+    addLog(d, wallClock(QDate(2024, 1, 31), QTime(23, 59, 59)));
+    addLog(d, wallClock(QDate(2024, 2, 1), QTime(0, 0, 0)));
+    addLog(d, wallClock(QDate(2024, 2, 1), QTime(0, 0, 1)));
+
+    EXPECT_EQ(ArchiveOldRows(d, cutoff), std::make_pair(2, 1));
+    EXPECT_EQ(ArchiveOldRows(d, cutoff), std::make_pair(0, 0)) << "nothing left to move";
+
+    auto kept = d.query(Sql(QStringLiteral("SELECT 勤務日 FROM T_勤務 ORDER BY 勤務日")));
+    QList<QDate> keptDays;
+    while (kept->next()) {
+        keptDays << kept->date(QStringLiteral("勤務日"));
+    }
+    EXPECT_EQ(keptDays, (QList<QDate>{QDate(2024, 2, 1), QDate(2024, 3, 15)}));
+    auto moved = d.query(Sql(QStringLiteral("SELECT * FROM [T_勤務_保存] ORDER BY 勤務日")));
+    ASSERT_TRUE(moved->next());
+    EXPECT_EQ(moved->date(QStringLiteral("勤務日")), QDate(2023, 12, 31));
+    EXPECT_EQ(moved->text(QStringLiteral("状態")), QStringLiteral("2023/12/31"));
+    EXPECT_EQ(moved->integer(QStringLiteral("出勤時刻")), 0);
+    ASSERT_TRUE(moved->next());
+    EXPECT_FALSE(moved->next());
+
+    auto logs = d.query(Sql(QStringLiteral("SELECT 連番,処理日時 FROM T_ログ_保存")));
+    ASSERT_TRUE(logs->next());
+    EXPECT_EQ(logs->integer(QStringLiteral("連番")), 1) << "the number travels with the row";
+    EXPECT_EQ(logs->text(QStringLiteral("処理日時")), QStringLiteral("2024/01/31 23:59:59"));
+    EXPECT_EQ(count(QStringLiteral("T_ログ")), 2);
+
+    // A row for an archived key and day can be moved again without being refused.
+    d.execute(Sql(
+        QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('0001',#2023/12/31#)")));
+    EXPECT_EQ(ArchiveOldRows(d, cutoff), std::make_pair(1, 0));
+    EXPECT_EQ(count(QStringLiteral("T_勤務_保存")), 3);
+}
+
+}  // namespace
+}  // namespace tq
