@@ -1,0 +1,239 @@
+// tq582ctl staff / shift: the staff master and the shift calendar from the command line.
+
+#include <QStringList>
+
+#include "app/ctl_command.h"
+#include "app/ctl_site.h"
+#include "common/datetime.h"
+#include "masters/shift_calendar.h"
+#include "masters/staff.h"
+
+namespace tq::ctl {
+
+namespace {
+
+const QString kStaffUsage = QStringLiteral(
+    "staff set --code C --name N [--type 0-4] [--joined yyyy/mm/dd] [--left yyyy/mm/dd] "
+    "[--no-overtime] [--shift X] [--now T] [--db P] | staff delete --code C [--now T] [--db P] "
+    "| staff list [--db P]");
+const QString kShiftUsage = QStringLiteral(
+    "shift set --code C --month yyyy/mm --days \"A,A,,B,...\" [--now T] [--db P] "
+    "| shift show --code C --month yyyy/mm [--db P]");
+
+/// Parses the options after the action word; on a usage error returns nothing after printing.
+std::optional<Options> parse(const QStringList& args, const QStringList& valued,
+                             const QStringList& flags, const QStringList& required,
+                             const QString& usage) {
+    Options opts(args, valued, flags);
+    if (!opts.ok()) {
+        usageError(opts.error(), usage);
+        return std::nullopt;
+    }
+    if (!opts.positional().isEmpty()) {
+        usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()), usage);
+        return std::nullopt;
+    }
+    for (const QString& name : required) {
+        if (opts.value(name).trimmed().isEmpty()) {
+            usageError(QStringLiteral("option --%1 is required").arg(name), usage);
+            return std::nullopt;
+        }
+    }
+    return opts;
+}
+
+int staffSet(const QStringList& args) {
+    const auto opts = parse(args,
+                            {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("type"),
+                             QStringLiteral("joined"), QStringLiteral("left"),
+                             QStringLiteral("shift"), QStringLiteral("now"), QStringLiteral("db")},
+                            {QStringLiteral("no-overtime")},
+                            {QStringLiteral("code"), QStringLiteral("name")}, kStaffUsage);
+    if (!opts) {
+        return kExitUsage;
+    }
+    QString error;
+    const auto now = operationTime(*opts, &error);
+    if (!now) {
+        return usageError(error, kStaffUsage);
+    }
+    bool typeOk = true;
+    const int type = opts->value(QStringLiteral("type"), QStringLiteral("0")).toInt(&typeOk);
+    if (!typeOk) {
+        return usageError(QStringLiteral("--type wants a number 0-4"), kStaffUsage);
+    }
+
+    StaffEntry entry;
+    entry.code = opts->value(QStringLiteral("code"));
+    entry.name = opts->value(QStringLiteral("name"));
+    entry.type = type;
+    entry.noOvertime = opts->has(QStringLiteral("no-overtime"));
+    entry.shift = opts->value(QStringLiteral("shift"));
+    // The date options go through the same normalisation as the panel's date boxes.
+    const std::pair<DateBox, QString*> dates[] = {{DateBox::Joined, &entry.joined},
+                                                  {DateBox::Left, &entry.left}};
+    for (const auto& [box, target] : dates) {
+        const QString option =
+            box == DateBox::Joined ? QStringLiteral("joined") : QStringLiteral("left");
+        const DateCheck check = NormaliseDate(opts->value(option), now->date(), box);
+        if (check.refusal) {
+            out(check.refusal->text);
+            return kExitRefused;
+        }
+        *target = check.text;
+    }
+    return withSiteDatabase(*opts, [&](Database& db) {
+        return printOutcome(RegisterStaff(db, toolLogContext(), *now, entry));
+    });
+}
+
+int staffDelete(const QStringList& args) {
+    const auto opts =
+        parse(args, {QStringLiteral("code"), QStringLiteral("now"), QStringLiteral("db")}, {},
+              {QStringLiteral("code")}, kStaffUsage);
+    if (!opts) {
+        return kExitUsage;
+    }
+    QString error;
+    const auto now = operationTime(*opts, &error);
+    if (!now) {
+        return usageError(error, kStaffUsage);
+    }
+    return withSiteDatabase(*opts, [&](Database& db) {
+        return printOutcome(
+            DeleteStaff(db, toolLogContext(), *now, opts->value(QStringLiteral("code"))));
+    });
+}
+
+int staffList(const QStringList& args) {
+    const auto opts = parse(args, {QStringLiteral("db")}, {}, {}, kStaffUsage);
+    if (!opts) {
+        return kExitUsage;
+    }
+    return withSiteDatabase(*opts, [](Database& db) {
+        for (const StaffRow& r : ListStaff(db)) {
+            out(QStringList{r.code, r.name, QString::number(r.type), r.joined, r.left, r.overtime,
+                            r.shift, r.retired ? QStringLiteral("True") : QStringLiteral("False")}
+                    .join(u'\t'));
+        }
+        return kExitOk;
+    });
+}
+
+/// The month option as its first day; prints a usage error when it names no month.
+std::optional<QDate> monthOption(const Options& opts) {
+    const QDate first = MonthStart(opts.value(QStringLiteral("month")));
+    if (!first.isValid()) {
+        usageError(QStringLiteral("--month wants yyyy/mm"), kShiftUsage);
+        return std::nullopt;
+    }
+    return first;
+}
+
+int shiftSet(const QStringList& args) {
+    const auto opts = parse(args,
+                            {QStringLiteral("code"), QStringLiteral("month"),
+                             QStringLiteral("days"), QStringLiteral("now"), QStringLiteral("db")},
+                            {}, {QStringLiteral("code"), QStringLiteral("month")}, kShiftUsage);
+    if (!opts) {
+        return kExitUsage;
+    }
+    if (!opts->has(QStringLiteral("days"))) {
+        return usageError(QStringLiteral("option --days is required"), kShiftUsage);
+    }
+    QString error;
+    const auto now = operationTime(*opts, &error);
+    if (!now) {
+        return usageError(error, kShiftUsage);
+    }
+    const auto first = monthOption(*opts);
+    if (!first) {
+        return kExitUsage;
+    }
+    const QStringList days = opts->value(QStringLiteral("days")).split(u',');
+    if (days.size() != first->daysInMonth()) {
+        return usageError(QStringLiteral("--days has %1 entries; %2 has %3 days")
+                              .arg(days.size())
+                              .arg(first->toString(QStringLiteral("yyyy/MM")))
+                              .arg(first->daysInMonth()),
+                          kShiftUsage);
+    }
+    ShiftRegistration entry;
+    entry.code = opts->value(QStringLiteral("code"));
+    entry.month = first->toString(QStringLiteral("yyyy/MM"));
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        entry.days[static_cast<size_t>(i)] = days[i];
+    }
+    return withSiteDatabase(*opts, [&](Database& db) {
+        // Shifts are kept only for a staff member the master knows, as on the panel.
+        const StaffLookup lookup = LookupStaff(db, entry.code);
+        if (lookup.result == LookupResult::Refused) {
+            return printOutcome(lookup.outcome);
+        }
+        if (lookup.result != LookupResult::Found) {
+            err(QStringLiteral("no staff member with code %1").arg(entry.code));
+            return kExitRefused;
+        }
+        entry.staffShown = true;
+        return printOutcome(RegisterMonthShifts(db, toolLogContext(), *now, entry));
+    });
+}
+
+int shiftShow(const QStringList& args) {
+    const auto opts =
+        parse(args, {QStringLiteral("code"), QStringLiteral("month"), QStringLiteral("db")}, {},
+              {QStringLiteral("code"), QStringLiteral("month")}, kShiftUsage);
+    if (!opts) {
+        return kExitUsage;
+    }
+    const auto first = monthOption(*opts);
+    if (!first) {
+        return kExitUsage;
+    }
+    const QString code = opts->value(QStringLiteral("code"));
+    if (auto m = CheckStaffCode(code)) {
+        out(m->text);
+        return kExitRefused;
+    }
+    return withSiteDatabase(*opts, [&](Database& db) {
+        const DayShifts shifts = MonthShifts(db, code, *first);
+        for (int i = 0; i < first->daysInMonth(); ++i) {
+            out(formatDate(first->addDays(i)) + u'\t' + shifts[static_cast<size_t>(i)]);
+        }
+        return kExitOk;
+    });
+}
+
+/// Dispatches on the action word that follows the command name.
+int dispatch(const QStringList& args, const QString& usage,
+             const std::vector<std::pair<QString, int (*)(const QStringList&)>>& actions) {
+    if (!args.isEmpty()) {
+        for (const auto& [word, fn] : actions) {
+            if (args.first() == word) {
+                return fn(args.mid(1));
+            }
+        }
+    }
+    return usageError(args.isEmpty() ? QStringLiteral("an action is required")
+                                     : QStringLiteral("unknown action %1").arg(args.first()),
+                      usage);
+}
+
+const CtlCommand staffCommand("staff", "staff set|delete|list ... (the staff master)",
+                              [](const QStringList& args) {
+                                  return dispatch(args, kStaffUsage,
+                                                  {{QStringLiteral("set"), staffSet},
+                                                   {QStringLiteral("delete"), staffDelete},
+                                                   {QStringLiteral("list"), staffList}});
+                              });
+
+const CtlCommand shiftCommand("shift", "shift set|show ... (the shift calendar)",
+                              [](const QStringList& args) {
+                                  return dispatch(args, kShiftUsage,
+                                                  {{QStringLiteral("set"), shiftSet},
+                                                   {QStringLiteral("show"), shiftShow}});
+                              });
+
+}  // namespace
+
+}  // namespace tq::ctl

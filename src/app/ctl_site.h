@@ -1,0 +1,49 @@
+#pragma once
+// Site access for the subcommands of tq582ctl: the database named by the system file of the
+// working directory (or --db), the time of the operation (--now or the computer's clock), and
+// the log context of the tool.
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/ctl_command.h"
+#include "common/outcome.h"
+#include "storage/database.h"
+#include "storage/oplog.h"
+
+namespace tq::ctl {
+
+/// Exit codes shared by the subcommands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRefused = 1;  ///< refused by the operation, or the database failed
+inline constexpr int kExitUsage = 2;
+
+/// The database path: --db when given, else the system file's "[MDBName]" (or the default),
+/// relative paths taken from the working directory.
+QString siteDatabasePath(const Options& opts);
+
+/// --now "yyyy/mm/dd hh:nn:ss" when given (nothing and `error` set when malformed), else the
+/// computer's clock.
+std::optional<QDateTime> operationTime(const Options& opts, QString* error);
+
+/// The tool's log context: this computer, the effective user, program name "tq582ctl".
+LogContext toolLogContext();
+
+/// Opens the site database, creating the file, its folder and missing tables as the terminal
+/// does. Throws DbError when the file cannot be opened or a table is broken.
+std::unique_ptr<Database> openSiteDatabase(const Options& opts);
+
+/// Runs `body` on the opened site database. Database failures are printed to standard error
+/// with the engine's message and give kExitRefused.
+int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body);
+
+/// Prints the outcome's messages, one a line, to standard output; kExitOk when accepted.
+int printOutcome(const Outcome& outcome);
+
+/// Prints a usage error and the command's usage line; returns kExitUsage.
+int usageError(const QString& problem, const QString& usage);
+
+}  // namespace tq::ctl

@@ -1,0 +1,93 @@
+#pragma once
+// A site database of its own for each test: a real encrypted file in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "common/datetime.h"
+#include "storage/database.h"
+#include "storage/oplog.h"
+#include "storage/schema.h"
+#include "../testsupport.h"
+
+namespace tq::test {
+
+struct LogRow {
+    QString operation;
+    QString content;
+    QString program;
+};
+
+class MastersTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("DB/DB.mdb"));
+        QDir().mkpath(dir.filePath(QStringLiteral("DB")));
+        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        ASSERT_EQ(EnsureTables(*db), QString());
+    }
+
+    int count(const QString& table) {
+        auto rs = db->query(Sql(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table));
+        EXPECT_TRUE(rs->next());
+        return static_cast<int>(rs->integer(QStringLiteral("n")));
+    }
+
+    std::vector<LogRow> logRows() {
+        std::vector<LogRow> rows;
+        auto rs = db->query(Sql(QStringLiteral("SELECT * FROM T_ログ ORDER BY 連番")));
+        while (rs->next()) {
+            rows.push_back({rs->text(QStringLiteral("処理名")), rs->text(QStringLiteral("内容")),
+                            rs->text(QStringLiteral("プログラム名"))});
+        }
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<Database> db;
+    const LogContext ctx{QStringLiteral("PC01"), QStringLiteral("tanaka"),
+                         QStringLiteral("出勤・退勤")};
+    const QDateTime now = wallClock(QDate(2024, 3, 20), QTime(9, 15, 30));
+};
+
+}  // namespace tq::test
+
+namespace tq::test {
+
+/// Passes everything to a real database but fails the statements `failWhen` picks, as a full
+/// disk or a lost server would.
+class FailingDatabase : public Database {
+  public:
+    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen)
+        : inner_(inner), failWhen_(std::move(failWhen)) {}
+    TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
+    void createTable(const TableDef& def) override { inner_.createTable(def); }
+    QStringList tableNames() override { return inner_.tableNames(); }
+    QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
+    TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
+    int execute(const Sql& statement) override {
+        if (failWhen_(statement)) {
+            throw DbError(QStringLiteral("disk I/O error"));
+        }
+        return inner_.execute(statement);
+    }
+    std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        return inner_.query(statement);
+    }
+    void beginWrite() override { inner_.beginWrite(); }
+    void commit() override { inner_.commit(); }
+    void rollback() override { inner_.rollback(); }
+
+  private:
+    Database& inner_;
+    std::function<bool(const Sql&)> failWhen_;
+};
+
+}  // namespace tq::test
