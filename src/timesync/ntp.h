@@ -12,7 +12,7 @@ namespace tq {
 
 /// The three functions of the network time library.
 class NtpLibrary {
-public:
+  public:
     virtual ~NtpLibrary() = default;
     /// False when the library cannot be loaded; the other calls then fail or return 0.
     virtual bool available() = 0;
@@ -25,7 +25,7 @@ public:
 /// libHorvex.so, loaded from the program's folder first, then by the library search path;
 /// the functions are bound by name at their first call.
 class HorvexLibrary final : public NtpLibrary {
-public:
+  public:
     bool available() override;
     bool setNtpServer(const QString& host, int port) override;
     double getNtpTime() override;
@@ -34,7 +34,7 @@ public:
     explicit HorvexLibrary(QString explicitPath = QString());
     ~HorvexLibrary() override;
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };
@@ -47,11 +47,12 @@ inline const QColor kUnsyncedColour(0, 255, 255);
 /// and punches. Keeps `TimerSwitch`, the indicator colour and the offset used when the
 /// computer refuses to have its clock set.
 class ClockCheck {
-public:
+  public:
     ClockCheck(NtpLibrary& ntp, Clock& clock, QString host, int port = 123);
 
     /// The clock check proper: network time (UTC + 9 hours) sets the computer's clock once;
-    /// until then the computer's clock is used and the library is started again.
+    /// until then the computer's clock is used and the library is started again (unless it
+    /// cannot be loaded). Once synchronised it only reads the clock.
     QDateTime check();
     /// The terminal's current time: the clock check while `TimerSwitch` is "ON", else the
     /// computer's clock (plus the offset kept after a refused clock change).
@@ -60,8 +61,12 @@ public:
     bool timerSwitchOn() const { return timerSwitch_; }
     void setTimerSwitch(bool on) { timerSwitch_ = on; }
     QColor indicator() const { return indicator_; }
+    /// True once network time has been taken (whether or not the computer accepted it).
+    bool synchronised() const { return synchronised_; }
+    /// The computer's clock, plus the offset kept after a refused clock change.
+    QDateTime clockTime() const;
 
-private:
+  private:
     NtpLibrary& ntp_;
     Clock& clock_;
     QString host_;
@@ -70,6 +75,7 @@ private:
     QColor indicator_ = kUnsyncedColour;
     qint64 offsetSeconds_ = 0;  ///< network time minus the computer's clock, when not set
     bool useOffset_ = false;
+    bool synchronised_ = false;
 };
 
 }  // namespace tq
