@@ -1,5 +1,7 @@
 // The embedded engine: one SQLCipher file keyed with the database password.
 //
+// Journal: write-ahead log, see openEmbeddedDatabase.
+//
 // Storage forms: a date-time column holds the text "yyyy-MM-dd HH:mm:ss" (a date is that
 // day at 00:00:00), so that <, >=, <= and = compare correctly as text; yes/no holds 0 or 1;
 // a decimal holds a whole number within its precision. Every column carries CHECK rules for
@@ -798,6 +800,11 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
     sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE);
     auto db = std::make_unique<SqliteDatabase>(raw);
     keyAndVerify(raw, path, password);
+    // Write-ahead log: readers never block the writer, and each commit costs one flush of
+    // the log (synchronous FULL), so a confirmed punch survives a power cut. Terminals on
+    // other computers reach a shared database through the server engine, never this file.
+    db->run(QStringLiteral("PRAGMA journal_mode=WAL"), {});
+    db->run(QStringLiteral("PRAGMA synchronous=FULL"), {});
     return db;
 }
 
