@@ -47,6 +47,9 @@ struct Converter {
 };
 
 QString fromCp932(const QByteArray& bytes) {
+    if (bytes.isEmpty()) {  // ICU would write its terminator into the shared empty string
+        return QString();
+    }
     Converter c;
     if (!c.cnv) {
         return QString::fromLatin1(bytes);
@@ -62,6 +65,9 @@ QString fromCp932(const QByteArray& bytes) {
 }
 
 QByteArray toCp932(const QString& text) {
+    if (text.isEmpty()) {
+        return QByteArray();
+    }
     Converter c;
     if (!c.cnv) {
         return text.toLatin1();
