@@ -70,16 +70,43 @@ struct Settings {
 /// special way. The terminal ignores these; the settings check of the command-line tool
 /// prints them.
 struct SettingsWarning {
-    int line = 0;      ///< 1-based line number in the file (0 when not tied to a line)
-    QString key;       ///< the key concerned, brackets included, or empty
-    QString message;   ///< what happens, in plain words
+    int line = 0;     ///< 1-based line number in the file (0 when not tied to a line)
+    QString key;      ///< the key concerned, brackets included, or empty
+    QString message;  ///< what happens, in plain words
+};
+
+/// Number of per-shift single keys and of per-shift lists (the order of `kSingleKeys` and
+/// `kListKeys` in settings_keys.h).
+inline constexpr int kSingleKeyCount = 17;
+inline constexpr int kListKeyCount = 5;
+
+/// Where each loaded value came from (1-based line numbers; 0 = not given), so that a check
+/// can name the line of a value it questions.
+struct ShiftOrigins {
+    int blockLine = 0;  ///< the "{ｼﾌﾄ}" line (0 for the common block)
+    int codeLine = 0;   ///< the shift code line (0 for the common block)
+    std::array<int, kSingleKeyCount> singleLines{};
+    std::array<std::vector<int>, kListKeyCount> listLines;  ///< one line per list entry
+};
+
+struct SettingsOrigins {
+    std::array<ShiftOrigins, kMaxShiftIndex + 1> shifts;
+    int 給与締日Line = 0;
+    int 過日修正可能日Line = 0;
 };
 
 struct LoadedSettings {
     Settings settings;
     std::vector<SettingsWarning> warnings;
     FileEncoding encoding = FileEncoding::Cp932;
+    SettingsOrigins origins;
+    QString filePath;  ///< the file read by `LoadSettingsFile` (empty for `LoadSettings`)
+    int lineCount = 0;
 };
+
+/// The narrow conversion as the loader applies it to each line: the same result as
+/// `tq::narrow`, without its cost for lines of ASCII, kanji, hiragana and full-width digits.
+QString narrowSettingsLine(const QString& line);
 
 /// Loads the settings from the bytes of a settings file. Pure: no file or widget access.
 LoadedSettings LoadSettings(const QByteArray& fileBytes);

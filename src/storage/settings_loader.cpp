@@ -1,0 +1,309 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include "storage/settings.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_view.h"
+
+namespace tq {
+
+namespace {
+
+// What a key line selects.
+struct KeyRef {
+    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay } kind = Unknown;
+    int index = 0;
+};
+
+// Keys as they look after the narrow conversion ("[フレックスコア開始時刻]" turns half-width).
+const QHash<QString, KeyRef>& keyTable() {
+    static const QHash<QString, KeyRef> table = [] {
+        QHash<QString, KeyRef> t;
+        for (int i = 0; i < kSingleKeyCount; ++i) {
+            t.insert(narrow(kSingleKeys[i].name.toString()), {KeyRef::Single, i});
+        }
+        for (int i = 0; i < kListKeyCount; ++i) {
+            t.insert(narrow(kListKeys[i].name.toString()), {KeyRef::List, i});
+        }
+        t.insert(narrow(k給与締日Key.toString()), {KeyRef::ClosingDay, 0});
+        t.insert(narrow(k過日修正可能日Key.toString()), {KeyRef::CorrectionDay, 0});
+        return t;
+    }();
+    return table;
+}
+
+// Characters the narrow conversion leaves alone: ASCII, kanji, hiragana, half-width katakana.
+bool keptByNarrow(char16_t u) {
+    return u < 0x80 || (u >= 0x3041 && u <= 0x3096) || (u >= 0x3400 && u <= 0x4DBF) ||
+           (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xFF61 && u <= 0xFF9F);
+}
+
+}  // namespace
+
+QString narrowSettingsLine(const QString& line) {
+    // Full-width ASCII forms and the ideographic space map one to one; anything else (katakana,
+    // symbols) goes through the full conversion.
+    QString out;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char16_t u = line[i].unicode();
+        if (keptByNarrow(u)) {
+            continue;
+        }
+        char16_t to = 0;
+        if (u >= 0xFF01 && u <= 0xFF5E) {
+            to = static_cast<char16_t>(u - 0xFF01 + 0x21);
+        } else if (u == 0x3000) {
+            to = u' ';
+        } else {
+            return narrow(line);
+        }
+        if (out.isNull()) {
+            out = line;
+        }
+        out[i] = QChar(to);
+    }
+    return out.isNull() ? line : out;
+}
+
+namespace {
+
+QString narrowLine(const QString& line) {
+    return narrowSettingsLine(line);
+}
+
+QString quoted(const QString& s) {
+    return u'"' + s + u'"';
+}
+
+class Loader {
+  public:
+    explicit Loader(LoadedSettings& out) : out_(out) {}
+
+    void run(const QStringList& lines) {
+        out_.lineCount = static_cast<int>(lines.size());
+        const auto& keys = keyTable();
+        const QString blockLine = kShiftBlockLine.toString();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const int lineNo = static_cast<int>(i) + 1;
+            const QString line = narrowLine(lines[i]);
+            const QString trimmed = line.trimmed();
+            if (trimmed.isEmpty()) {
+                continue;
+            }
+            if (trimmed == blockLine) {
+                if (i + 1 >= lines.size()) {
+                    warn(lineNo, QString(),
+                         QStringLiteral("\"{ｼﾌﾄ}\" is the last line and has no shift code: "
+                                        "no shift is added"));
+                    break;
+                }
+                ++i;
+                startBlock(lineNo, lineNo + 1, narrowLine(lines[i]).trimmed());
+                continue;
+            }
+            if (ignoringBlock_) {
+                continue;
+            }
+            if (line.startsWith(u'[')) {
+                keyText_ = trimmed;
+                haveKey_ = true;
+                key_ = keys.value(trimmed);
+                keyLine(lineNo);
+                continue;
+            }
+            if (line.startsWith(u'#')) {
+                continue;
+            }
+            valueLine(lineNo, trimmed);
+        }
+    }
+
+  private:
+    Settings& settings() { return out_.settings; }
+    ShiftRules& shift() { return out_.settings.shifts[static_cast<size_t>(k_)]; }
+    ShiftOrigins& origins() { return out_.origins.shifts[static_cast<size_t>(k_)]; }
+
+    void warn(int line, const QString& key, const QString& message) {
+        out_.warnings.push_back({line, key, message});
+    }
+    // A warning about something in the current block, named at the start of the message.
+    void warnIn(int line, const QString& key, const QString& message) {
+        warn(line, key, blockName() + QStringLiteral(": ") + message);
+    }
+
+    QString keyName() const {
+        switch (key_.kind) {
+            case KeyRef::Single:
+                return kSingleKeys[key_.index].name.toString();
+            case KeyRef::List:
+                return kListKeys[key_.index].name.toString();
+            case KeyRef::ClosingDay:
+                return k給与締日Key.toString();
+            case KeyRef::CorrectionDay:
+                return k過日修正可能日Key.toString();
+            case KeyRef::Unknown:
+                break;
+        }
+        return keyText_;
+    }
+
+    QString blockName() const {
+        return k_ == 0 ? QStringLiteral("common block")
+                       : QStringLiteral("shift ") + quoted(out_.settings.shiftCodes[k_]);
+    }
+
+    void startBlock(int blockLine, int codeLine, const QString& code) {
+        haveKey_ = false;
+        key_ = {};
+        keyText_.clear();
+        if (k_ >= kMaxShiftIndex) {
+            // A 28th block has no tables to go to: it is skipped up to the next "{ｼﾌﾄ}".
+            ignoringBlock_ = true;
+            warn(blockLine, QString(),
+                 QStringLiteral("shift block %1 (code %2) is beyond the 27 the file may hold: "
+                                "it is ignored with all its lines")
+                     .arg(kMaxShiftIndex + ++ignoredBlocks_)
+                     .arg(quoted(code)));
+            return;
+        }
+        ++k_;
+        settings().shiftCodes << code;
+        origins().blockLine = blockLine;
+        origins().codeLine = codeLine;
+    }
+
+    void keyLine(int lineNo) {
+        position_ = 0;
+        if (key_.kind == KeyRef::Unknown) {
+            warnIn(lineNo, keyText_, QStringLiteral("unknown key: its values are ignored"));
+            return;
+        }
+        if (key_.kind == KeyRef::List) {
+            // A list key line starts its list over from the first entry.
+            shift().*(kListKeys[key_.index].member) = QStringList();
+            origins().listLines[static_cast<size_t>(key_.index)].clear();
+        }
+    }
+
+    void valueLine(int lineNo, const QString& value) {
+        if (!haveKey_) {
+            warnIn(lineNo, QString(),
+                   QStringLiteral("%1 comes before any key: ignored").arg(quoted(value)));
+            return;
+        }
+        if (key_.kind == KeyRef::Unknown) {
+            return;
+        }
+        // Only the first column makes a key line or a comment.
+        if (value.startsWith(u'[')) {
+            warnIn(lineNo, keyName(),
+                   QStringLiteral("%1 does not begin in the first column: it is stored as a "
+                                  "value of %2, not read as a key")
+                       .arg(quoted(value), keyName()));
+        } else if (value.startsWith(u'#')) {
+            warnIn(lineNo, keyName(),
+                   QStringLiteral("%1 does not begin in the first column: it is stored as a "
+                                  "value of %2, not skipped as a comment")
+                       .arg(quoted(value), keyName()));
+        }
+        switch (key_.kind) {
+            case KeyRef::Single:
+                storeSingle(lineNo, value);
+                break;
+            case KeyRef::List:
+                storeListEntry(lineNo, value);
+                break;
+            case KeyRef::ClosingDay:
+                storeSite(lineNo, value, settings().給与締日, out_.origins.給与締日Line);
+                break;
+            case KeyRef::CorrectionDay:
+                storeSite(lineNo, value, settings().過日修正可能日,
+                          out_.origins.過日修正可能日Line);
+                break;
+            case KeyRef::Unknown:
+                break;
+        }
+    }
+
+    void storeSingle(int lineNo, const QString& value) {
+        int& from = origins().singleLines[static_cast<size_t>(key_.index)];
+        if (from != 0) {
+            warnIn(lineNo, keyName(),
+                   QStringLiteral("given again: %1 replaces %2 of line %3")
+                       .arg(quoted(value), quoted(shift().*(kSingleKeys[key_.index].member)))
+                       .arg(from));
+        }
+        shift().*(kSingleKeys[key_.index].member) = value;
+        from = lineNo;
+    }
+
+    void storeListEntry(int lineNo, const QString& value) {
+        const ListKey& key = kListKeys[key_.index];
+        QStringList& list = shift().*(key.member);
+        if (++position_ > key.limit) {
+            warnIn(lineNo, keyName(),
+                   QStringLiteral("entry %1 is beyond the %2 entries the list may hold: ignored")
+                       .arg(position_)
+                       .arg(key.limit));
+            return;
+        }
+        list << value;
+        origins().listLines[static_cast<size_t>(key_.index)].push_back(lineNo);
+    }
+
+    void storeSite(int lineNo, const QString& value, QString& target, int& from) {
+        if (from != 0) {
+            warn(lineNo, keyName(),
+                 QStringLiteral("given again: %1 replaces %2 of line %3")
+                     .arg(quoted(value), quoted(target))
+                     .arg(from));
+        }
+        target = value;
+        from = lineNo;
+    }
+
+    LoadedSettings& out_;
+    int k_ = 0;
+    bool haveKey_ = false;
+    KeyRef key_;
+    QString keyText_;
+    bool ignoringBlock_ = false;
+    int ignoredBlocks_ = 0;
+    int position_ = 0;  // entries given since the current key line
+};
+
+}  // namespace
+
+LoadedSettings LoadSettings(const QByteArray& fileBytes) {
+    LoadedSettings out;
+    const QStringList lines = SettingsLines(decodeSiteText(fileBytes, &out.encoding));
+    Loader(out).run(lines);
+    return out;
+}
+
+std::optional<LoadedSettings> LoadSettingsFile(const QString& directory, const QString& fileName,
+                                               QString* error) {
+    const QString fallback = QStringLiteral("TQ582.ini");
+    const QDir dir(directory.isEmpty() ? QDir::currentPath() : directory);
+    const QString wanted = dir.filePath(fileName.isEmpty() ? fallback : fileName);
+    const QString path = QFileInfo::exists(wanted) ? wanted : dir.filePath(fallback);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = path == wanted
+                         ? QStringLiteral("cannot read the settings file %1: %2")
+                               .arg(QDir::toNativeSeparators(path), file.errorString())
+                         : QStringLiteral("cannot read the settings file %1 (nor %2): %3")
+                               .arg(QDir::toNativeSeparators(wanted),
+                                    QDir::toNativeSeparators(path), file.errorString());
+        }
+        return std::nullopt;
+    }
+    LoadedSettings loaded = LoadSettings(file.readAll());
+    loaded.filePath = path;
+    return loaded;
+}
+
+}  // namespace tq
