@@ -1,0 +1,312 @@
+// Start-up of the terminal window: system files, database creation, broken tables, the
+// purge into the archive tables, unreadable settings and the controls as start-up leaves them.
+#include <gtest/gtest.h>
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "../testsupport.h"
+#include "common/datetime.h"
+#include "storage/oplog.h"
+#include "storage/schema.h"
+#include "terminal_site.h"
+
+using namespace tq;
+using namespace tq::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct SystemFileCase {
+    const char* name;
+    QString sysIni;          ///< empty: no "Sys.ini"
+    QString perComputerIni;  ///< empty: no "Sys_TERM01.ini"
+    QString expectedDb;      ///< relative to the site root
+};
+
+}  // namespace
+
+TEST(StartUp, FindsTheDatabaseThroughTheSystemFiles) {
+    const std::vector<SystemFileCase> cases = {
+        {"no system file", QString(), QString(), QStringLiteral("DB/DB.mdb")},
+        {"Sys.ini only", QStringLiteral("[MDBName]\n../data/common.mdb\n"), QString(),
+         QStringLiteral("data/common.mdb")},
+        {"both files: the computer's own wins", QStringLiteral("[MDBName]\n../data/common.mdb\n"),
+         QStringLiteral("[MDBName]\n../data/term01.mdb\n"), QStringLiteral("data/term01.mdb")},
+        {"two path lines and a comment",
+         QStringLiteral("[MDBName]\n#the shared drive\n../a/first.mdb\n../b/second.mdb\n"),
+         QString(), QStringLiteral("b/second.mdb")},
+    };
+    for (const SystemFileCase& c : cases) {
+        TerminalSite site;
+        if (!c.sysIni.isEmpty()) {
+            site.writeWorkFile(QStringLiteral("Sys.ini"), c.sysIni);
+        }
+        if (!c.perComputerIni.isEmpty()) {
+            site.writeWorkFile(QStringLiteral("Sys_TERM01.ini"), c.perComputerIni);
+        }
+        TerminalWindow& w = site.start();
+        ASSERT_TRUE(site.started) << c.name << ": " << site.boxes.texts().join(u'|').toStdString();
+        const QString expected = site.root() + QStringLiteral("/") + c.expectedDb;
+        EXPECT_EQ(w.state().MdbName, expected) << c.name;
+        EXPECT_TRUE(QFile::exists(expected)) << c.name;
+        EXPECT_TRUE(site.boxes.shown.empty()) << c.name;
+    }
+}
+
+TEST(StartUp, NewDatabaseGetsItsTablesAndStartsItsLogWithTheStart) {
+    TerminalSite site;
+    site.writeWorkFile(QStringLiteral("Sys.ini"), QStringLiteral("[MDBName]\n../新しい/DB.mdb\n"));
+    TerminalWindow& w = site.start();
+    ASSERT_TRUE(site.started);
+    Database& db = *w.state().Conn;
+    for (const QString& table :
+         {QStringLiteral("T_ログ"), QStringLiteral("T_担当者"), QStringLiteral("T_勤務")}) {
+        EXPECT_EQ(db.probeTable(table), TableState::Present) << table.toStdString();
+    }
+    auto log = db.query(Sql(QStringLiteral("SELECT * FROM T_ログ ORDER BY 連番")));
+    ASSERT_TRUE(log->next());
+    EXPECT_EQ(log->text(QStringLiteral("処理名")), QStringLiteral("開始"));
+    EXPECT_EQ(log->text(QStringLiteral("内容")), QString());
+    EXPECT_EQ(log->text(QStringLiteral("コンピュータ名")), QStringLiteral("TERM01"));
+    EXPECT_EQ(log->text(QStringLiteral("ユーザー名")), QStringLiteral("tanaka"));
+    EXPECT_EQ(log->text(QStringLiteral("プログラム名")), QStringLiteral("出勤・退勤"));
+    EXPECT_EQ(log->dateTime(QStringLiteral("処理日時")), site.clock.current);
+    EXPECT_FALSE(log->next());
+}
+
+TEST(StartUp, BrokenTableStopsStartUpWithItsName) {
+    TerminalSite site;
+    {
+        auto db =
+            openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword), true);
+        db->execute(Sql(QStringLiteral("CREATE VIEW T_担当者 AS SELECT a FROM T_無い")));
+    }
+    TerminalWindow& w = site.start();
+    EXPECT_FALSE(site.started);
+    EXPECT_TRUE(w.hasEnded());
+    ASSERT_EQ(site.boxes.shown.size(), 1u);
+    EXPECT_EQ(site.boxes.shown[0].text, QStringLiteral("T_担当者が壊れています"));
+    EXPECT_EQ(site.boxes.shown[0].title, QStringLiteral("出勤・退勤"));
+    EXPECT_EQ(w.state().Conn, nullptr);
+
+    auto db = OpenSiteDb(site.defaultDb());
+    EXPECT_EQ(db->probeTable(QStringLiteral("T_勤務")), TableState::Missing)
+        << "nothing after the broken table is created";
+    EXPECT_EQ(CountRows(*db, QStringLiteral("T_ログ")), 0) << "the start is not logged";
+}
+
+namespace {
+
+struct PurgeCase {
+    const char* name;
+    QDateTime startAt;
+    QDate lastArchivedDay;  ///< the day before the cut-off
+    QDate cutoff;
+};
+
+void insertWorkRow(Database& db, const QString& code, const QDate& day) {
+    db.execute(Sql()
+                   .raw(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日,シフト) VALUES ("))
+                   .text(code)
+                   .raw(QStringLiteral(","))
+                   .date(day)
+                   .raw(QStringLiteral(","))
+                   .text(QStringLiteral("A"))
+                   .raw(QStringLiteral(")")));
+}
+
+QList<QDate> workDays(Database& db, const QString& table) {
+    QList<QDate> days;
+    auto rs = db.query(
+        Sql(QStringLiteral("SELECT 勤務日 FROM ") + table + QStringLiteral(" ORDER BY 勤務日")));
+    while (rs->next()) {
+        days << rs->date(QStringLiteral("勤務日"));
+    }
+    return days;
+}
+
+QStringList logOperations(Database& db, const QString& table) {
+    QStringList ops;
+    auto rs = db.query(
+        Sql(QStringLiteral("SELECT 処理名 FROM ") + table + QStringLiteral(" ORDER BY 処理日時")));
+    while (rs->next()) {
+        ops << rs->text(QStringLiteral("処理名"));
+    }
+    return ops;
+}
+
+}  // namespace
+
+TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
+    const std::vector<PurgeCase> cases = {
+        {"15 March", wallClock(QDate(2024, 3, 15), QTime(8, 0)), QDate(2024, 1, 31),
+         QDate(2024, 2, 1)},
+        {"January", wallClock(QDate(2024, 1, 10), QTime(8, 0)), QDate(2023, 11, 30),
+         QDate(2023, 12, 1)},
+    };
+    for (const PurgeCase& c : cases) {
+        TerminalSite site;
+        {
+            auto db = openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword),
+                                           true);
+            ASSERT_EQ(EnsureTables(*db), QString()) << c.name;
+            insertWorkRow(*db, QStringLiteral("0001"), c.lastArchivedDay.addDays(-40));
+            insertWorkRow(*db, QStringLiteral("0001"), c.lastArchivedDay);
+            insertWorkRow(*db, QStringLiteral("0001"), c.cutoff);
+            insertWorkRow(*db, QStringLiteral("0001"), c.startAt.date());
+            const LogContext ctx{QStringLiteral("OLD"), QStringLiteral("u"), QStringLiteral("p")};
+            WriteLog(*db, ctx, wallClock(c.lastArchivedDay, QTime(23, 59, 59)),
+                     QStringLiteral("古い"), QString());
+            WriteLog(*db, ctx, wallClock(c.cutoff, QTime(0, 0, 0)), QStringLiteral("残る"),
+                     QString());
+        }
+        site.clock.current = c.startAt;
+        TerminalWindow& w = site.start();
+        ASSERT_TRUE(site.started) << c.name;
+        Database& db = *w.state().Conn;
+        EXPECT_EQ(workDays(db, QStringLiteral("T_勤務")),
+                  (QList<QDate>{c.cutoff, c.startAt.date()}))
+            << c.name;
+        EXPECT_EQ(workDays(db, QStringLiteral("T_勤務_保存")),
+                  (QList<QDate>{c.lastArchivedDay.addDays(-40), c.lastArchivedDay}))
+            << c.name;
+        EXPECT_EQ(logOperations(db, QStringLiteral("T_ログ")),
+                  (QStringList{QStringLiteral("残る"), QStringLiteral("開始")}))
+            << c.name;
+        EXPECT_EQ(logOperations(db, QStringLiteral("T_ログ_保存")),
+                  QStringList{QStringLiteral("古い")})
+            << c.name;
+    }
+}
+
+TEST(StartUp, UnreadableSettingsOrDatabaseEndTheProgramWithOneMessage) {
+    {
+        TerminalSite site;
+        QFile::remove(site.workDir() + QStringLiteral("/TQ582.ini"));
+        TerminalWindow& w = site.start();
+        EXPECT_FALSE(site.started);
+        EXPECT_TRUE(w.hasEnded());
+        ASSERT_EQ(site.boxes.shown.size(), 1u);
+        EXPECT_TRUE(site.boxes.shown[0].text.contains(QStringLiteral("TQ582.ini")))
+            << site.boxes.shown[0].text.toStdString();
+    }
+    {
+        TerminalSite site;
+        writeFile(site.defaultDb(), QByteArray("this is no database, just text\n"));
+        TerminalWindow& w = site.start();
+        EXPECT_FALSE(site.started);
+        EXPECT_TRUE(w.hasEnded());
+        ASSERT_EQ(site.boxes.shown.size(), 1u) << "one box with the engine's text";
+        EXPECT_FALSE(site.boxes.shown[0].text.isEmpty());
+        EXPECT_EQ(site.ntp.closeCalls, 1);
+    }
+}
+
+TEST(StartUp, TimeLibraryFailureIsReportedAndStartUpGoesOn) {
+    struct Case {
+        const char* name;
+        bool loadable;
+        bool setResult;
+    };
+    for (const Case c :
+         {Case{"library missing", false, true}, Case{"start refused", true, false}}) {
+        TerminalSite site;
+        site.ntp.loadable = c.loadable;
+        site.ntp.setResult = c.setResult;
+        TerminalWindow& w = site.start();
+        EXPECT_TRUE(site.started) << c.name;
+        ASSERT_EQ(site.boxes.shown.size(), 1u) << c.name;
+        EXPECT_EQ(site.boxes.shown[0].text, QStringLiteral("初期化に失敗しました。")) << c.name;
+        EXPECT_EQ(site.boxes.shown[0].title, QStringLiteral("出勤・退勤")) << c.name;
+        site.clock.current = site.clock.current.addSecs(1);
+        w.tick();
+        EXPECT_EQ(w.state().CurrentTime, site.clock.current) << c.name;
+    }
+}
+
+TEST(StartUp, LeavesThePunchScreenReady) {
+    TerminalSite site;
+    site.clock.current = wallClock(QDate(2023, 2, 10), QTime(7, 5, 9));
+    TerminalWindow& w = site.start();
+    ASSERT_TRUE(site.started);
+    TerminalControls& k = w.controls();
+
+    EXPECT_EQ(w.caption(), QStringLiteral("出勤・退勤"));
+    EXPECT_EQ(w.widthTwips(), 7455);
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(k.Timer->isActive());
+    EXPECT_EQ(k.Timer->interval(), 1000);
+    EXPECT_TRUE(w.state().TimerSwitch());
+    EXPECT_EQ(k.DateTime->text(), QStringLiteral("02/10 07:05"));
+    EXPECT_EQ(k.Week->text(), QStringLiteral("金曜日"));
+    EXPECT_EQ(k.MonthView->selectedDate(), QDate(2023, 2, 10));
+
+    // The month list: 17 columns with their headers and alignments, hidden.
+    EXPECT_FALSE(k.明細->isVisibleTo(&w));
+    ASSERT_EQ(k.明細->columnCount(), 17);
+    const QStringList headers = {
+        u"日付"_s, u"曜日"_s, u"シフト"_s,   u"残業指示"_s, u"状態"_s,    u"出勤"_s,
+        u"退勤"_s, u"勤務"_s, u"休憩"_s,     u"所定"_s,     u"残業"_s,    u"深夜"_s,
+        u"早出"_s, u"実働"_s, u"状態打刻"_s, u"出勤打刻"_s, u"退勤打刻"_s};
+    for (int i = 0; i < 17; ++i) {
+        EXPECT_EQ(k.明細->headerItem()->text(i), headers[i]) << i;
+        const bool right = k.明細->headerItem()->textAlignment(i) & Qt::AlignRight;
+        EXPECT_EQ(right, QStringList({u"残業指示"_s, u"出勤"_s, u"退勤"_s, u"勤務"_s, u"休憩"_s,
+                                      u"所定"_s, u"残業"_s, u"深夜"_s, u"早出"_s, u"実働"_s})
+                             .contains(headers[i]))
+            << headers[i].toStdString();
+    }
+    EXPECT_EQ(k.明細->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_FALSE(k.INI_TEXT->isVisibleTo(&w));
+
+    // The request entry hidden, its buttons in the punch buttons' rows.
+    for (QWidget* hidden : {static_cast<QWidget*>(k.年月日), static_cast<QWidget*>(k.区分),
+                            static_cast<QWidget*>(k.時刻), static_cast<QWidget*>(k.申請登録),
+                            static_cast<QWidget*>(k.取消)}) {
+        EXPECT_FALSE(hidden->isVisibleTo(&w)) << hidden->objectName().toStdString();
+    }
+    EXPECT_EQ(k.申請登録->y(), k.出勤->y());
+    EXPECT_EQ(k.取消->y(), k.退勤->y());
+
+    // The staff master panel empty; the shift lists loaded.
+    EXPECT_FALSE(k.Frame1->isEnabled());
+    EXPECT_TRUE(k.正社員->isChecked());
+    EXPECT_TRUE(k.残業計算無し->isChecked());
+    EXPECT_EQ(k.勤務シフト->currentIndex(), -1);
+    const QStringList shiftItems = {QString(), QStringLiteral("A"), QStringLiteral("B")};
+    auto items = [](const QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i) {
+            out << box->itemText(i);
+        }
+        return out;
+    };
+    EXPECT_EQ(items(k.勤務シフト), shiftItems);
+    EXPECT_EQ(items(k.日別シフト[30]), shiftItems);
+
+    // The shift calendar on February 2023: three months, days 29-31 hidden.
+    EXPECT_EQ(items(k.対象年月), (QStringList{QStringLiteral("2023/01"), QStringLiteral("2023/02"),
+                                              QStringLiteral("2023/03")}));
+    EXPECT_EQ(k.対象年月->currentText(), QStringLiteral("2023/02"));
+    for (int i = 0; i < 31; ++i) {
+        EXPECT_EQ(k.日[i]->isVisibleTo(&w), i < 28) << "day " << i + 1;
+        EXPECT_EQ(k.日別シフト[i]->isVisibleTo(&w), i < 28) << "day " << i + 1;
+    }
+    EXPECT_EQ(k.日[0]->text(), QStringLiteral("１日"));
+    EXPECT_EQ(k.日[8]->text(), QStringLiteral("９日"));
+    EXPECT_EQ(k.日[9]->text(), QStringLiteral("10日"));
+    EXPECT_EQ(k.出力->text(), QStringLiteral("Excel"));
+    EXPECT_EQ(k.シフト登録->text(), QStringLiteral("ｼﾌﾄ登録"));
+}
