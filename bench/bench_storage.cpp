@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -89,7 +90,7 @@ BENCHMARK(BM_PunchWithLogRow)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PunchWithLogRow)
-    ->DenseRange(1, 3)
+    ->DenseRange(1, static_cast<int>(std::size(kJournal)) - 1)
     ->Iterations(1'000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);

@@ -153,9 +153,10 @@ class WriteTransaction {
     bool done_ = false;
 };
 
-/// Opens (creating it when `create` is set and no file exists) the embedded database file,
-/// keyed with `password`. Throws DbError when the file cannot be opened or the key does not
-/// fit.
+/// Opens (creating it and its missing folders when `create` is set and no file exists) the
+/// embedded database file, keyed with `password`. Throws DbError when the file cannot be
+/// opened or the key does not fit (kind NotFound for a missing file without `create`,
+/// NotADatabase for a wrong password or a file that is not an encrypted site database).
 std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
                                                bool create);
 

@@ -37,6 +37,8 @@ namespace {
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kBusyTimeoutMs = 10'000;
+// A text column defined without a size holds up to 255 characters.
+constexpr int kDefaultTextSize = 255;
 
 // Declared column types. Their names give the engine the right affinity (TEXT for dates and
 // texts, INTEGER for whole numbers, NUMERIC for decimals and yes/no) and tell a result column
@@ -361,7 +363,9 @@ class MaterialisedResult final : public ResultSet {
     size_t cursor_ = 0;  // 1-based; 0 before the first row
 };
 
-QString columnDdl(const ColumnDef& c, bool isRowKey) {
+// `rowKeyName` is the key's name when the column is the table's auto-number key.
+QString columnDdl(const ColumnDef& c, const QString& rowKeyName) {
+    const bool isRowKey = !rowKeyName.isEmpty();
     QString ddl = quoteName(c.name) + QLatin1Char(' ');
     const QString name = quoteName(c.name);
     QStringList checks;
@@ -391,16 +395,18 @@ QString columnDdl(const ColumnDef& c, bool isRowKey) {
                    << QStringLiteral("%1 BETWEEN -%2 AND %2").arg(name, limit);
             break;
         }
-        case ColumnType::Text:
-            ddl += QStringLiteral("%1(%2)").arg(QLatin1String(kTypeText)).arg(c.size);
-            checks << QStringLiteral("length(%1) <= %2").arg(name).arg(c.size);
+        case ColumnType::Text: {
+            const int size = c.size > 0 ? c.size : kDefaultTextSize;
+            ddl += QStringLiteral("%1(%2)").arg(QLatin1String(kTypeText)).arg(size);
+            checks << QStringLiteral("length(%1) <= %2").arg(name).arg(size);
             break;
+        }
         case ColumnType::LongText:
             ddl += QLatin1String(kTypeLongText);
             break;
     }
     if (isRowKey) {
-        ddl += QStringLiteral(" CONSTRAINT %1 PRIMARY KEY").arg(QStringLiteral("PrimaryKey"));
+        ddl += QStringLiteral(" CONSTRAINT %1 PRIMARY KEY").arg(quoteName(rowKeyName));
         if (c.autoIncrement) {
             ddl += QStringLiteral(" AUTOINCREMENT");
         }
@@ -439,7 +445,7 @@ QString columnDdl(const ColumnDef& c, bool isRowKey) {
 
 class SqliteDatabase final : public Database {
   public:
-    SqliteDatabase(sqlite3* db) : db_(db) {}
+    explicit SqliteDatabase(sqlite3* db) : db_(db) {}
     ~SqliteDatabase() override {
         if (depth_ > 0 && !sqlite3_get_autocommit(db_)) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -678,8 +684,10 @@ class SqliteDatabase final : public Database {
         // A single auto-number key becomes the row key itself; any other key is a table rule.
         const ColumnDef* rowKey = nullptr;
         for (const ColumnDef& c : def.columns) {
-            if (c.type == ColumnType::Decimal && c.scale != 0) {
-                throw DbError(QStringLiteral("decimal column %1 must have scale 0").arg(c.name));
+            if (c.type == ColumnType::Decimal && (c.scale != 0 || c.size < 1 || c.size > 18)) {
+                throw DbError(
+                    QStringLiteral("decimal column %1 needs a precision of 1 to 18 and scale 0")
+                        .arg(c.name));
             }
             if (c.autoIncrement) {
                 if (c.type != ColumnType::Integer || def.primaryKey != QStringList{c.name}) {
@@ -690,9 +698,11 @@ class SqliteDatabase final : public Database {
                 rowKey = &c;
             }
         }
+        const QString keyName =
+            def.primaryKeyName.isEmpty() ? QStringLiteral("PrimaryKey") : def.primaryKeyName;
         QStringList parts;
         for (const ColumnDef& c : def.columns) {
-            parts << columnDdl(c, &c == rowKey);
+            parts << columnDdl(c, &c == rowKey ? keyName : QString());
         }
         if (!def.primaryKey.isEmpty() && !rowKey) {
             QStringList cols;
@@ -700,9 +710,7 @@ class SqliteDatabase final : public Database {
                 cols << quoteName(c);
             }
             parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
-                         .arg(quoteName(def.primaryKeyName.isEmpty() ? QStringLiteral("PrimaryKey")
-                                                                     : def.primaryKeyName),
-                              cols.join(QLatin1Char(',')));
+                         .arg(quoteName(keyName), cols.join(QLatin1Char(',')));
         }
         return QStringLiteral("CREATE TABLE ") + quoteName(def.name) + QStringLiteral(" (") +
                parts.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -803,7 +811,15 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
     // Write-ahead log: readers never block the writer, and each commit costs one flush of
     // the log (synchronous FULL), so a confirmed punch survives a power cut. Terminals on
     // other computers reach a shared database through the server engine, never this file.
-    db->run(QStringLiteral("PRAGMA journal_mode=WAL"), {});
+    try {
+        db->run(QStringLiteral("PRAGMA journal_mode=WAL"), {});
+    } catch (const DbError& e) {
+        // Another connection kept the file busy while it was switched: the rollback journal
+        // it keeps is just as safe, only slower.
+        if (e.kind() != DbFailure::Busy) {
+            throw;
+        }
+    }
     db->run(QStringLiteral("PRAGMA synchronous=FULL"), {});
     return db;
 }
