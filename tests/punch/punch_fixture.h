@@ -1,0 +1,109 @@
+#pragma once
+// A site database of its own for each test (a real encrypted file in a temporary folder),
+// working rules with three shifts, and direct access to the rows the punches write.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "../testsupport.h"
+#include "attendance/identify.h"
+#include "common/datetime.h"
+#include "storage/database.h"
+#include "storage/oplog.h"
+#include "storage/schema.h"
+#include "storage/settings.h"
+
+namespace tq::test {
+
+/// Closing and correction day at the month end (the period is the calendar month), a common
+/// block of 09:00 to 18:00 resting on Saturdays and Sundays, and the shifts A (start 08:30),
+/// B (start written "8:30") and C (no start time).
+QString PunchRulesText();
+
+struct LogRow {
+    QString operation;
+    QString content;
+};
+
+/// One T_勤務 row as stored; `exists` is false when there is none.
+struct StoredWork {
+    bool exists = false;
+    std::optional<QString> shift;
+    std::optional<qint64> in;
+    std::optional<qint64> out;
+    QString inStamp;
+    QString outStamp;
+};
+
+/// Writes staff and work rows into a site database and reads them back.
+class SiteRows {
+  public:
+    explicit SiteRows(Database& db) : db_(db) {}
+    void addStaff(const QString& code, const QString& name,
+                  const std::optional<QString>& shift = QStringLiteral("A"),
+                  const std::optional<QString>& joined = std::nullopt,
+                  const std::optional<QString>& left = std::nullopt,
+                  const QString& overtime = QStringLiteral("有"));
+    void addWork(const QString& code, const QDate& day, const std::optional<QString>& shift,
+                 std::optional<int> in = 0, std::optional<int> out = 0);
+    StoredWork work(const QString& code, const QDate& day);
+    int count(const QString& table);
+    std::vector<LogRow> logRows();
+
+  private:
+    Database& db_;
+};
+
+class PunchTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+
+    Identification identify(const QString& code, const QDateTime& at) {
+        return Identify(*db, code, at);
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<Database> db;
+    std::unique_ptr<SiteRows> rows;
+    Settings settings;
+    const LogContext ctx{QStringLiteral("TERM01"), QStringLiteral("tanaka"),
+                         QStringLiteral("出勤・退勤")};
+};
+
+/// Passes everything to a real database but fails the statements `failWhen` picks, as a full
+/// disk would.
+class FailingDatabase : public Database {
+  public:
+    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen)
+        : inner_(inner), failWhen_(std::move(failWhen)) {}
+    TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
+    void createTable(const TableDef& def) override { inner_.createTable(def); }
+    QStringList tableNames() override { return inner_.tableNames(); }
+    QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
+    TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
+    int execute(const Sql& statement) override {
+        if (failWhen_(statement)) {
+            throw DbError(QStringLiteral("disk I/O error"));
+        }
+        return inner_.execute(statement);
+    }
+    std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        return inner_.query(statement);
+    }
+    void beginWrite() override { inner_.beginWrite(); }
+    void commit() override { inner_.commit(); }
+    void rollback() override { inner_.rollback(); }
+
+  private:
+    Database& inner_;
+    std::function<bool(const Sql&)> failWhen_;
+};
+
+}  // namespace tq::test
