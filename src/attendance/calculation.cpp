@@ -293,6 +293,24 @@ bool contains(const QString& haystack, const char16_t* needle) {
     return detail::containsText(haystack, QStringView(needle));
 }
 
+/// The employee joined after `day` (a joining date that is no date is ignored).
+bool joinedAfter(const WorkRow& row, const QDate& day) {
+    if (!row.入社年月日 || row.入社年月日->isEmpty()) {
+        return false;
+    }
+    const QDate joined = parseDate(*row.入社年月日);
+    return joined.isValid() && joined > day;
+}
+
+/// The employee left before `day` (a leaving date that is no date is ignored).
+bool leftBefore(const WorkRow& row, const QDate& day) {
+    if (!row.退社年月日 || row.退社年月日->isEmpty()) {
+        return false;
+    }
+    const QDate left = parseDate(*row.退社年月日);
+    return left.isValid() && left < day;
+}
+
 // ---------------------------------------------------------------------------------------
 // The calculation of one stored day
 
@@ -385,24 +403,6 @@ class StoredDay {
             (declared_ && (contains(state, u"休日出勤") || contains(state, u"休日勤務")));
     }
 
-  public:
-    static bool joinedAfter(const WorkRow& row, const QDate& day) {
-        if (!row.入社年月日 || row.入社年月日->isEmpty()) {
-            return false;
-        }
-        const QDate joined = parseDate(*row.入社年月日);
-        return joined.isValid() && joined > day;
-    }
-
-    static bool leftBefore(const WorkRow& row, const QDate& day) {
-        if (!row.退社年月日 || row.退社年月日->isEmpty()) {
-            return false;
-        }
-        const QDate left = parseDate(*row.退社年月日);
-        return left.isValid() && left < day;
-    }
-
-  private:
     /// Step 7: direct trips and business trips assume the scheduled start or end.
     void assumeTimesForOutsideWork() {
         const QString stored = row_.状態.value_or(QString());
@@ -668,8 +668,7 @@ DayFigures dayWithoutRecord(const QDate& day, const WorkRow& laterRow, const Set
     f.日付 = monthDay(day);
     f.曜日 = DayText(settings, 0, day);
     const bool missing = !contains(f.曜日, u"休") && !(day > currentTime.date()) &&
-                         !StoredDay::joinedAfter(laterRow, day) &&
-                         !StoredDay::leftBefore(laterRow, day);
+                         !joinedAfter(laterRow, day) && !leftBefore(laterRow, day);
     if (missing) {
         static const QString marker = QStringLiteral("？？");
         f.状態 = marker;

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "../testsupport.h"
 #include "attendance/calculation.h"
 #include "common/datetime.h"
-#include "testsupport.h"
 
 namespace tq {
 namespace {

@@ -1,9 +1,9 @@
 // Payroll period and day-text rules.
 #include <gtest/gtest.h>
 
+#include "../testsupport.h"
 #include "attendance/calendar.h"
 #include "common/datetime.h"
-#include "testsupport.h"
 
 namespace tq {
 namespace {
