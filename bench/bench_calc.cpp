@@ -56,10 +56,10 @@ tq::Settings siteSettings() {
 /// One staff member's rows of July 2024: mostly complete days, some leave, some gaps.
 std::vector<tq::WorkRow> monthRows(int staff) {
     std::vector<tq::WorkRow> rows;
-    unsigned seed = 2166136261u ^ static_cast<unsigned>(staff);
-    auto next = [&seed] {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7fff;
+    unsigned lcg = 2166136261u ^ static_cast<unsigned>(staff);
+    auto next = [&lcg] {
+        lcg = lcg * 1103515245u + 12345u;
+        return (lcg >> 16) & 0x7fff;
     };
     const QString shift = staff % 10 == 0 ? u"N"_s : staff % 3 == 0 ? u"A"_s : QString();
     for (int d = 1; d <= 31; ++d) {
