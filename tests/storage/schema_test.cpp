@@ -146,13 +146,11 @@ TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
         << registered.toString(Qt::ISODate).toStdString();
 
     // One row per code and day; letter case does not make another code.
+    d.execute(
+        Sql(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('A1',#2024/03/15#)")));
     for (const char* code : {"0805", "a1"}) {
         Sql dup(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ("));
         dup.text(QString::fromUtf8(code)).raw(QStringLiteral(",#2024/03/15#)"));
-        if (QByteArray(code) == "a1") {
-            d.execute(Sql(QStringLiteral(
-                "INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('A1',#2024/03/15#)")));
-        }
         try {
             d.execute(dup);
             ADD_FAILURE() << code << " stored twice";
