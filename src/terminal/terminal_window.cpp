@@ -173,12 +173,20 @@ void TerminalWindow::buildPunchScreen(QWidget* c) {
     outPalette.setColor(QPalette::Button, QColor(214, 226, 246));
     k.退勤->setPalette(outPalette);
 
-    k.項目 = label(QStringLiteral("項目"), QString(), 12, 466, 110, 40);
+    k.項目 = label(QStringLiteral("項目"), QString(), 12, 462, 112, 44);
     k.項目->setFont(sizedFont(base, 10, true));
     k.項目->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    k.説明 = label(QStringLiteral("説明"), QString(), 126, 466, 363, 40);
+    k.説明 = label(QStringLiteral("説明"), QString(), 124, 462, 365, 44);
     k.説明->setWordWrap(true);
     k.説明->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The help line reads as one note pinned below the buttons.
+    for (QLabel* help : {k.項目, k.説明}) {
+        QPalette note = help->palette();
+        note.setColor(QPalette::Window, QColor(255, 250, 222));
+        help->setPalette(note);
+        help->setAutoFillBackground(true);
+        help->setMargin(4);
+    }
 
     k.Command1 = button(QStringLiteral("Command1"), QStringLiteral("Command1"), 409, 512, 80, 22);
     k.Command1->setFont(sizedFont(base, 8));
