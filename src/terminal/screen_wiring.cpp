@@ -1,5 +1,6 @@
 #include "terminal/screen_wiring.h"
 
+#include "masters/masters_screen.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {
@@ -7,7 +8,7 @@ namespace tq {
 void WireScreens(TerminalWindow& window) {
     // One line per screen: identification and punches, review, requests, staff master and
     // shift calendar, export.
-    (void)window;
+    WireStaffMaster(window);
 }
 
 }  // namespace tq
