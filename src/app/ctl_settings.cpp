@@ -22,7 +22,7 @@ const QString kUsage = QStringLiteral(
     "directory) as the terminal does and report what the calculation will make of it\n"
     "\n"
     "Output, one item a line (UTF-8):\n"
-    "  settings file: PATH (ENCODING)\n"
+    "  settings file: PATH (Shift_JIS | UTF-8 | UTF-8 with BOM)\n"
     "  shift codes: \"A\" \"B\" ...                  (or: shift codes: none)\n"
     "  common block:                              then one block per shift:\n"
     "  shift K \"CODE\" (line N):\n"

@@ -69,10 +69,6 @@ QString narrowSettingsLine(const QString& line) {
 
 namespace {
 
-QString narrowLine(const QString& line) {
-    return narrowSettingsLine(line);
-}
-
 QString quoted(const QString& s) {
     return u'"' + s + u'"';
 }
@@ -87,7 +83,7 @@ class Loader {
         const QString blockLine = kShiftBlockLine.toString();
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const int lineNo = static_cast<int>(i) + 1;
-            const QString line = narrowLine(lines[i]);
+            const QString line = narrowSettingsLine(lines[i]);
             const QString trimmed = line.trimmed();
             if (trimmed.isEmpty()) {
                 continue;
@@ -100,7 +96,7 @@ class Loader {
                     break;
                 }
                 ++i;
-                startBlock(lineNo, lineNo + 1, narrowLine(lines[i]).trimmed());
+                startBlock(lineNo, lineNo + 1, narrowSettingsLine(lines[i]).trimmed());
                 continue;
             }
             if (ignoringBlock_) {
