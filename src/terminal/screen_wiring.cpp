@@ -1,6 +1,7 @@
 #include "terminal/screen_wiring.h"
 
 #include "masters/masters_screen.h"
+#include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {
@@ -8,6 +9,7 @@ namespace tq {
 void WireScreens(TerminalWindow& window) {
     // One line per screen: identification and punches, review, requests, staff master and
     // shift calendar, export.
+    WirePunchScreen(window);
     WireStaffMaster(window);
 }
 

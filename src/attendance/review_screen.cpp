@@ -1,0 +1,116 @@
+#include "attendance/review_screen.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include "attendance/review.h"
+#include "terminal/punch_screen.h"
+#include "terminal/terminal_window.h"
+#include "terminal/twips.h"
+
+namespace tq {
+
+namespace {
+
+/// Ends the review on the End key of `明細`; every other key works as usual.
+class ReviewKeys : public QObject {
+  public:
+    explicit ReviewKeys(TerminalWindow& window) : QObject(&window), window_(window) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_.controls().明細 && event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
+            CloseReview(window_);
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    TerminalWindow& window_;
+};
+
+}  // namespace
+
+void ShowReview(TerminalWindow& window, PunchScreen& screen) {
+    TerminalControls& k = window.controls();
+    window.setWidthTwips(TerminalWindow::kWideWidthTwips);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{k.従業員コード, k.従業員名, k.入社年月日, k.退社年月日,
+                                         k.勤務シフト, k.正社員, k.契約社員, k.パート, k.アルバイト,
+                                         k.派遣社員, k.残業計算無し, k.登録, k.削除, k.Frame1}) {
+        w->hide();
+    }
+    if (k.社員名->text().isEmpty() || !window.state().Conn) {
+        return;
+    }
+    TerminalState& state = window.state();
+    if (!state.CurrentTime.isValid()) {
+        window.runClockCheck();
+    }
+    ReviewResult r;
+    if (!window.guard([&] {
+            r = MonthlyReview(*state.Conn, screen.current(), state.settings, state.CurrentTime);
+        })) {
+        return;
+    }
+    if (!r.outcome.accepted) {
+        if (r.outcome.messages.empty()) {
+            return;
+        }
+        k.社員名->clear();
+        k.シフトコード->clear();
+        window.showOutcome(r.outcome);
+        screen.clearIdentity();
+        k.PassWord->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    QTreeWidget* list = k.明細;
+    list->setGeometry(0, 0, twipsToPixels(TerminalWindow::kWideWidthTwips, &window),
+                      window.height());
+    list->clear();
+    for (const DayFigures& day : r.days) {
+        AppendDetailRow(list, DisplayTexts(day));
+    }
+    for (int c = 0; c < list->columnCount(); ++c) {
+        list->resizeColumnToContents(c);
+    }
+    list->show();
+    list->raise();
+    if (r.firstMissingRow >= 0) {
+        list->topLevelItem(0)->setSelected(false);
+        QTreeWidgetItem* row = list->topLevelItem(r.firstMissingRow);
+        row->setSelected(true);
+        list->scrollToItem(row);
+    }
+    window.setCaption(TerminalWindow::punchCaption() + QStringLiteral("  (") + k.社員名->text() +
+                      QStringLiteral(")"));
+    screen.clearIdentity();
+    list->setFocus(Qt::OtherFocusReason);
+}
+
+void CloseReview(TerminalWindow& window) {
+    TerminalControls& k = window.controls();
+    k.明細->hide();
+    window.setCaption(TerminalWindow::punchCaption());
+    k.PassWord->setFocus(Qt::OtherFocusReason);
+}
+
+void WireReviewScreen(TerminalWindow& window, PunchScreen& screen) {
+    TerminalControls& k = window.controls();
+    k.明細->installEventFilter(new ReviewKeys(window));
+    QObject::connect(k.確認, &QPushButton::clicked, &window,
+                     [&window, &screen] { ShowReview(window, screen); });
+}
+
+}  // namespace tq
