@@ -83,6 +83,7 @@ bool TerminalWindow::start() {
         state_.systemFile = ReadSystemFile(state_.workingDirectory, state_.ComputerName);
         state_.clockCheck = std::make_unique<ClockCheck>(
             seams_.ntp, seams_.clock, state_.systemFile.ntpHost, state_.systemFile.ntpPort);
+        createManualTimeQuery();
         if (!seams_.ntp.available() ||
             !seams_.ntp.setNtpServer(state_.systemFile.ntpHost, state_.systemFile.ntpPort)) {
             message(QStringLiteral("初期化に失敗しました。"));

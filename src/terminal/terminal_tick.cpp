@@ -81,21 +81,20 @@ QColor TerminalWindow::indicatorColour() const {
     return bar ? bar->palette().color(QPalette::Highlight) : QColor();
 }
 
+void TerminalWindow::createManualTimeQuery() {
+    manualQuery_ = new ManualTimeQuery(state_.systemFile.ntpHost, state_.systemFile.ntpPort, this);
+    connect(manualQuery_, &ManualTimeQuery::timeShown, this,
+            [this](const QString& utcText, const QString& localText) {
+                // The server's time, then Japan time; the next tick redraws the clock.
+                controls_.DateTime->setText(utcText);
+                controls_.DateTime->setText(localText);
+            });
+}
+
 void TerminalWindow::startManualTimeQuery() {
-    if (ended_) {
-        return;
+    if (!ended_ && manualQuery_) {
+        manualQuery_->start();
     }
-    if (!manualQuery_) {
-        manualQuery_ =
-            new ManualTimeQuery(state_.systemFile.ntpHost, state_.systemFile.ntpPort, this);
-        connect(manualQuery_, &ManualTimeQuery::timeShown, this,
-                [this](const QString& utcText, const QString& localText) {
-                    // The server's time, then Japan time; the next tick redraws the clock.
-                    controls_.DateTime->setText(utcText);
-                    controls_.DateTime->setText(localText);
-                });
-    }
-    manualQuery_->start();
 }
 
 }  // namespace tq

@@ -130,6 +130,7 @@ class TerminalWindow : public QMainWindow {
     bool loadSettingsFile();
     void redraw(const QDateTime& t);
     void setIndicator(const QColor& colour);
+    void createManualTimeQuery();
     void startManualTimeQuery();
     void finishProgram();
 

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUdpSocket>
 
 #include "../testsupport.h"
 #include "common/datetime.h"
@@ -252,6 +253,7 @@ TEST(StartUp, LeavesThePunchScreenReady) {
     EXPECT_EQ(k.DateTime->text(), QStringLiteral("02/10 07:05"));
     EXPECT_EQ(k.Week->text(), QStringLiteral("金曜日"));
     EXPECT_EQ(k.MonthView->selectedDate(), QDate(2023, 2, 10));
+    EXPECT_NE(w.findChild<QUdpSocket*>(QStringLiteral("wscSmtpSock")), nullptr);
 
     // The month list: 17 columns with their headers and alignments, hidden.
     EXPECT_FALSE(k.明細->isVisibleTo(&w));
