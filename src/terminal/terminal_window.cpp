@@ -341,6 +341,8 @@ void TerminalWindow::buildCoveringViews(QWidget* c) {
     QFont mono = font();
     mono.setPointSize(11);
     controls_.INI_TEXT->setFont(mono);
+    // One file line per screen line, so that what is seen is what the file holds.
+    controls_.INI_TEXT->setLineWrapMode(QPlainTextEdit::NoWrap);
     controls_.INI_TEXT->hide();
 }
 
