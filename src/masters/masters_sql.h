@@ -1,6 +1,6 @@
 #pragma once
-// The statements of the staff master and the shift calendar. Every text value is logged with
-// its apostrophes doubled, as these screens have always logged them; values are bound.
+// The statements of the staff master and the shift calendar. Their log text shows every text
+// value with its apostrophes doubled; the engine gets the values bound.
 
 #include <QDate>
 #include <QDateTime>

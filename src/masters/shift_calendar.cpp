@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include "common/datetime.h"
 #include "masters/masters_sql.h"
 #include "masters/staff.h"
 

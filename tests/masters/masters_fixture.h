@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "../testsupport.h"
 #include "common/datetime.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
-#include "../testsupport.h"
 
 namespace tq::test {
 
