@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,7 +85,17 @@ TerminalWindow::TerminalWindow(const TerminalSeams& seams, QWidget* parent)
     WireScreens(*this);
 }
 
-TerminalWindow::~TerminalWindow() = default;
+TerminalWindow::~TerminalWindow() {
+    // The screens and the help line watch the controls: they go first, while the window and
+    // every control are still whole.
+    const QObjectList children = this->children();
+    for (QObject* child : children) {
+        if (!child->isWidgetType() && !qobject_cast<QLayout*>(child)) {
+            delete child;
+        }
+    }
+    helpLine_.reset();
+}
 
 void TerminalWindow::buildPunchScreen(QWidget* c) {
     TerminalControls& k = controls_;
