@@ -19,6 +19,11 @@ QString settingsFilePath(const QString& directory) {
 
 }  // namespace
 
+QString SettingsUnreadableMessage(const QString& directory) {
+    return QStringLiteral("設定ファイル(") + QDir::toNativeSeparators(settingsFilePath(directory)) +
+           QStringLiteral(")を読み込めません。");
+}
+
 void TerminalWindow::openSettingsView() {
     TerminalControls& k = controls_;
     if (ended_ || !k.社員名->text().isEmpty()) {
@@ -29,7 +34,7 @@ void TerminalWindow::openSettingsView() {
     const std::optional<SettingsViewDocument> document =
         ReadSettingsView(settingsFilePath(state_.workingDirectory), &error);
     if (!document) {
-        message(error, Icon::Exclamation);
+        message(SettingsUnreadableMessage(state_.workingDirectory), Icon::Exclamation);
         return;
     }
     settingsViewEncoding_ = document->encoding;
@@ -45,11 +50,20 @@ void TerminalWindow::saveSettingsView() {
     TerminalControls& k = controls_;
     // The editor keeps line ends as paragraph breaks; the file gets CR LF.
     const QString text = k.INI_TEXT->toPlainText();
+    const QString path = settingsFilePath(state_.workingDirectory);
+    // Nothing is written when the file cannot take the text: the view stays open as typed.
+    QString bad;
+    if (!SettingsFileBytes(text, settingsViewEncoding_, &bad)) {
+        message(
+            QStringLiteral("「") + bad + QStringLiteral("」は設定ファイルに書き込めない文字です。"),
+            Icon::Exclamation);
+        return;
+    }
     QString error;
-    if (!WriteSettingsView(settingsFilePath(state_.workingDirectory), text, settingsViewEncoding_,
-                           &error)) {
-        // Nothing was written: the view stays open with the text as typed.
-        message(error, Icon::Exclamation);
+    if (!WriteSettingsView(path, text, settingsViewEncoding_, &error)) {
+        message(QStringLiteral("設定ファイル(") + QDir::toNativeSeparators(path) +
+                    QStringLiteral(")に書き込めません。"),
+                Icon::Exclamation);
         return;
     }
     k.INI_TEXT->hide();
@@ -62,7 +76,7 @@ void TerminalWindow::saveSettingsView() {
         state_.settingsEncoding = loaded->encoding;
         fillShiftLists();
     } else {
-        message(loadError, Icon::Exclamation);
+        message(SettingsUnreadableMessage(state_.workingDirectory), Icon::Exclamation);
     }
     k.PassWord->setFocus();
 }

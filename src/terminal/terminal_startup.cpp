@@ -148,7 +148,7 @@ bool TerminalWindow::loadSettingsFile() {
     std::optional<LoadedSettings> loaded =
         LoadSettingsFile(state_.workingDirectory, QStringLiteral("TQ582.ini"), &error);
     if (!loaded) {
-        endWithError(error);
+        endWithError(SettingsUnreadableMessage(state_.workingDirectory));
         return false;
     }
     state_.settings = std::move(loaded->settings);

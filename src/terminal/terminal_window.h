@@ -146,6 +146,9 @@ class TerminalWindow : public QMainWindow {
     FileEncoding settingsViewEncoding_ = FileEncoding::Cp932;
 };
 
+/// The message shown when "TQ582.ini" in `directory` cannot be read; it names the file.
+QString SettingsUnreadableMessage(const QString& directory);
+
 /// Adds one row of texts to the list `明細`, each column aligned as its header.
 void AppendDetailRow(QTreeWidget* list, const QStringList& texts);
 

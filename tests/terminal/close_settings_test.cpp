@@ -115,6 +115,17 @@ TEST(SettingsView, EndSavesWithCrLfAndReloads) {
     shown.chop(1);  // no line end after the last line
     EXPECT_EQ(k.INI_TEXT->toPlainText(), shown);
 
+    // A character the Shift_JIS file cannot hold: nothing is written, the view stays.
+    const QByteArray before = readFile(site.workDir() + QStringLiteral("/TQ582.ini"));
+    k.INI_TEXT->insertPlainText(QStringLiteral("\U0001F600"));
+    QTest::keyClick(k.INI_TEXT, Qt::Key_End);
+    ASSERT_EQ(site.boxes.shown.size(), 1u);
+    EXPECT_EQ(site.boxes.shown[0].text,
+              QStringLiteral("「\U0001F600」は設定ファイルに書き込めない文字です。"));
+    EXPECT_TRUE(k.INI_TEXT->isVisible());
+    EXPECT_EQ(readFile(site.workDir() + QStringLiteral("/TQ582.ini")), before);
+    k.INI_TEXT->setPlainText(shown);
+
     // Typing edits the text; End saves it, reloads and returns to the code box.
     QTextCursor cursor = k.INI_TEXT->textCursor();
     cursor.movePosition(QTextCursor::End);
