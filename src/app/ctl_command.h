@@ -2,9 +2,9 @@
 // The subcommands of tq582ctl. Each area registers its subcommands from its own
 // ctl_<area>.cpp file with a static CtlCommand; main() dispatches on the first argument.
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QMap>
 #include <functional>
 
 namespace tq::ctl {
@@ -24,7 +24,7 @@ void err(const QString& line);
 /// Options of the form --name VALUE and --flag. Unknown options and missing values are
 /// usage errors.
 class Options {
-public:
+  public:
     /// `valued` lists options that take a value, `flags` those that do not.
     Options(const QStringList& args, const QStringList& valued, const QStringList& flags);
     bool ok() const { return error_.isEmpty(); }
@@ -34,7 +34,7 @@ public:
     /// Words that are not options, in order.
     const QStringList& positional() const { return positional_; }
 
-private:
+  private:
     QMap<QString, QString> values_;
     QStringList flags_;
     QStringList positional_;

@@ -50,7 +50,8 @@ QString formatMonthDay(const QDate& d) {
 }
 
 QDate parseDate(const QString& text) {
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})\\s*$"));
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch()) {
         return {};
@@ -59,8 +60,9 @@ QDate parseDate(const QString& text) {
 }
 
 QDateTime parseStamp(const QString& text) {
-    static const QRegularExpression re(QStringLiteral(
-        "^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ T](\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?)?\\s*$"));
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ "
+                       "T](\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?)?\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch()) {
         return {};

@@ -1,7 +1,7 @@
 #pragma once
 // Dates and times as the terminal uses them everywhere.
 //
-// A date-time is a wall-clock value without a time zone: a QDateTime whose time spec is
+// A date-time is a wall-clock value without a time zone: a QDateTime whose timeSpec() is
 // Qt::UTC, so that adding days or hours never meets a daylight-saving jump. `wallClock()`
 // turns a system time into such a value. Across the network-time library boundary a date is
 // a double counting days since 1899-12-30 00:00 with the time of day as the fraction.
@@ -13,7 +13,7 @@
 
 namespace tq {
 
-/// A wall-clock date-time (Qt::UTC spec, meaning "no zone").
+/// A wall-clock date-time (Qt::UTC, meaning "no zone").
 QDateTime wallClock(const QDate& date, const QTime& time = QTime(0, 0));
 /// The wall-clock reading of a zoned QDateTime (its local date and time), seconds kept.
 QDateTime wallClock(const QDateTime& zoned);

@@ -7,7 +7,7 @@ namespace tq {
 
 /// Supplies the computer and user names; tests give fixed ones.
 class SystemInfo {
-public:
+  public:
     virtual ~SystemInfo() = default;
     virtual QString computerName() const = 0;
     virtual QString userName() const = 0;
@@ -15,7 +15,7 @@ public:
 
 /// This machine: its host name and the login name of the effective user.
 class RealSystemInfo final : public SystemInfo {
-public:
+  public:
     QString computerName() const override;
     QString userName() const override;
 };

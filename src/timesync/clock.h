@@ -7,7 +7,7 @@
 namespace tq {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     /// The computer's wall-clock date and time (see common/datetime.h), whole seconds.
     virtual QDateTime now() const = 0;
@@ -17,7 +17,7 @@ public:
 
 /// The real clock of this computer (setting it needs CAP_SYS_TIME).
 class SystemClock final : public Clock {
-public:
+  public:
     QDateTime now() const override;
     bool setNow(const QDateTime& wall) override;
 };
