@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <ostream>
@@ -29,5 +30,16 @@ void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 /// Encodes text as CP932 bytes with CR LF line ends (text uses "\n").
 QByteArray cp932Lines(const QString& text);
+
+/// One run of the command-line tool built beside the test executables.
+struct ToolRun {
+    int exitCode = -1;  ///< -1 when the tool crashed or did not finish
+    QString out;
+    QString err;
+};
+/// Runs tq582ctl with `args` in `workingDir` and waits for it (30 s at most).
+ToolRun runTool(const QString& workingDir, const QStringList& args);
+/// The non-empty lines of a tool's output.
+QStringList nonEmptyLines(const QString& text);
 
 }  // namespace tq::test

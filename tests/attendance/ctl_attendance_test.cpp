@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "../testsupport.h"
@@ -14,26 +13,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QString& workingDir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(workingDir);
-    p.start(QStringLiteral(TQ582CTL_PATH), args);
-    ToolRun r;
-    if (!p.waitForFinished(30000)) {
-        ADD_FAILURE() << "tq582ctl did not finish: " << p.errorString().toStdString();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+using test::runTool;
+using test::ToolRun;
 
 const QString kRules = QStringLiteral(
     "[給与締日]\n20\n[過日修正可能日]\n25\n"

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 
 #include "masters/shift_calendar.h"
 #include "masters/staff.h"
@@ -29,21 +28,8 @@ class CtlMastersTest : public ::testing::Test {
         if (!dbPath.isNull()) {
             args << QStringLiteral("--db") << dbPath;
         }
-        QProcess p;
-        p.setWorkingDirectory(work);
-        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tq582ctl"), args);
-        CtlRun r;
-        if (!p.waitForFinished(30000)) {
-            ADD_FAILURE() << "tq582ctl did not finish";
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QString text = QString::fromUtf8(p.readAllStandardOutput());
-        r.out = text.split(u'\n', Qt::SkipEmptyParts);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        const ToolRun t = runTool(work, args);
+        return {t.exitCode, nonEmptyLines(t.out), t.err};
     }
 
     QString dbPath() const { return site.filePath(QStringLiteral("DB/DB.mdb")); }

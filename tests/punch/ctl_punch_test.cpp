@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QProcess>
-
 #include "punch_fixture.h"
 
 namespace tq::test {
@@ -27,20 +24,8 @@ class CtlPunchTest : public PunchTest {
 
     CtlRun ctl(QStringList args, const QString& now) {
         args << QStringLiteral("--db") << path << QStringLiteral("--now") << now;
-        QProcess p;
-        p.setWorkingDirectory(work);
-        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tq582ctl"), args);
-        CtlRun r;
-        if (!p.waitForFinished(30000)) {
-            ADD_FAILURE() << "tq582ctl did not finish";
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        r.err = QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
-        return r;
+        const ToolRun t = runTool(work, args);
+        return {t.exitCode, nonEmptyLines(t.out), nonEmptyLines(t.err)};
     }
 
     CtlRun punch(const char* action, const QString& code, const QString& now) {

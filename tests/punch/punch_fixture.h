@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "../failing_database.h"
 #include "../testsupport.h"
 #include "attendance/identify.h"
 #include "common/datetime.h"
@@ -75,35 +76,6 @@ class PunchTest : public ::testing::Test {
     Settings settings;
     const LogContext ctx{QStringLiteral("TERM01"), QStringLiteral("tanaka"),
                          QStringLiteral("出勤・退勤")};
-};
-
-/// Passes everything to a real database but fails the statements `failWhen` picks, as a full
-/// disk would.
-class FailingDatabase : public Database {
-  public:
-    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen)
-        : inner_(inner), failWhen_(std::move(failWhen)) {}
-    TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
-    void createTable(const TableDef& def) override { inner_.createTable(def); }
-    QStringList tableNames() override { return inner_.tableNames(); }
-    QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
-    TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
-    int execute(const Sql& statement) override {
-        if (failWhen_(statement)) {
-            throw DbError(QStringLiteral("disk I/O error"));
-        }
-        return inner_.execute(statement);
-    }
-    std::unique_ptr<ResultSet> query(const Sql& statement) override {
-        return inner_.query(statement);
-    }
-    void beginWrite() override { inner_.beginWrite(); }
-    void commit() override { inner_.commit(); }
-    void rollback() override { inner_.rollback(); }
-
-  private:
-    Database& inner_;
-    std::function<bool(const Sql&)> failWhen_;
 };
 
 }  // namespace tq::test

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -247,25 +246,10 @@ TEST(CheckSettings, TimesListsAndShiftCodes) {
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using tq::test::ToolRun;
 
 ToolRun runCheck(const QString& workingDir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(workingDir);
-    p.start(QStringLiteral(TQ582CTL_PATH), QStringList{QStringLiteral("check-settings")} + args);
-    ToolRun r;
-    if (!p.waitForFinished(30000)) {
-        ADD_FAILURE() << "tq582ctl did not finish: " << p.errorString().toStdString();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return tq::test::runTool(workingDir, QStringList{QStringLiteral("check-settings")} + args);
 }
 
 }  // namespace

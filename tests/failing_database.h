@@ -1,0 +1,40 @@
+#pragma once
+// A database that fails chosen statements, for tests of what a failed write leaves behind.
+
+#include <functional>
+#include <memory>
+
+#include "storage/database.h"
+
+namespace tq::test {
+
+/// Passes everything to a real database but fails the statements `failWhen` picks, as a full
+/// disk or a lost server would.
+class FailingDatabase : public Database {
+  public:
+    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen)
+        : inner_(inner), failWhen_(std::move(failWhen)) {}
+    TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
+    void createTable(const TableDef& def) override { inner_.createTable(def); }
+    QStringList tableNames() override { return inner_.tableNames(); }
+    QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
+    TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
+    int execute(const Sql& statement) override {
+        if (failWhen_(statement)) {
+            throw DbError(QStringLiteral("disk I/O error"));
+        }
+        return inner_.execute(statement);
+    }
+    std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        return inner_.query(statement);
+    }
+    void beginWrite() override { inner_.beginWrite(); }
+    void commit() override { inner_.commit(); }
+    void rollback() override { inner_.rollback(); }
+
+  private:
+    Database& inner_;
+    std::function<bool(const Sql&)> failWhen_;
+};
+
+}  // namespace tq::test
