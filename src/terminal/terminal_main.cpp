@@ -30,6 +30,9 @@ int TerminalMain(int argc, char** argv) {
         return 1;
     }
     window.show();
+    // The terminal is the only program on its screen: take the keyboard at once so the first
+    // employee can type a code without clicking.
+    window.activateWindow();
     window.controls().PassWord->setFocus();
     return app.exec();
 }
