@@ -356,6 +356,67 @@ TEST(CalculateDay, DaysWithoutRecord) {
     runCases({rest, missing, coming, beforeJoining, afterLeaving, badDate});
 }
 
+TEST(CalculateDay, BreakPeriodsCountOnlyTheTimePresent) {
+    auto periods = [](QStringList list) {
+        return [list](Settings& s) {
+            s.shifts[0].勤務時間別休憩時間 = QStringList{QString()};
+            s.shifts[0].休憩時刻 = list;
+        };
+    };
+    // Late arrival: the lunch break counts from the rounded start (12:15), not from the
+    // clock-in (12:07) nor from 12:00; 40 minutes round down to 30.
+    MonthTotals late = ordinaryDay(30, 315, 0, 0, 0, 353, 315);
+    late.遅早回数 = 1;
+    late.遅早時間 = 165;
+
+    runCases({
+        {"lunch break cut at a late arrival",
+         periods({u"12:00-12:55"_s}),
+         punched(kMonday, 1207, 1800),
+         {u"06/10", u"月", u"", u"", u"勤務", u"12:07", u"18:00", u"5:53", u"0:30", u"5:15", u"",
+          u"", u"", u"5:15"},
+         late},
+        {"break period inside the ordinary band",
+         periods({u"12:00-13:00"_s, u"19:00-19:30"_s}),
+         punched(kMonday, 900, 2000),
+         {u"06/10", u"月", u"", u"", u"勤務", u"9:00", u"20:00", u"11:00", u"1:30", u"8:00",
+          u"1:30", u"", u"", u"9:30"},
+         ordinaryDay(90, 480, 90, 0, 0, 660, 570)},
+        {"band break period cut at the clock-out",
+         periods({u"19:00-19:30"_s}),
+         punched(kMonday, 900, 1915),
+         {u"06/10", u"月", u"", u"", u"勤務", u"9:00", u"19:15", u"10:15", u"0:15", u"9:00",
+          u"1:00", u"", u"", u"10:00"},
+         ordinaryDay(15, 540, 60, 0, 0, 615, 600)},
+    });
+}
+
+TEST(CalculateDay, TheCurrentDayIsNotStillToCome) {
+    // kNow is Sunday 30 June at noon: that day is past enough to miss a punch, 1 July is not.
+    WorkRow today = punched(QDate(2024, 6, 30), 900, 0);
+    WorkRow tomorrow = punched(QDate(2024, 7, 1), 900, 0);
+    DayCase withoutRecord{
+        "today without a record", {}, tomorrow, {u"06/30", u"日", u"", u"", u"？？"}, {}};
+    withoutRecord.calcDay = QDate(2024, 6, 30);
+    DayCase tomorrowWithoutRecord{
+        "tomorrow without a record", {}, punched(QDate(2024, 7, 2), 900, 0), {u"07/01", u"月"}, {}};
+    tomorrowWithoutRecord.calcDay = QDate(2024, 7, 1);
+    runCases({
+        {"today with only a clock-in",
+         {},
+         today,
+         {u"06/30", u"日", u"", u"", u"？？", u"9:00"},
+         {}},
+        {"tomorrow with only a clock-in",
+         {},
+         tomorrow,
+         {u"07/01", u"月", u"", u"", u"", u"9:00"},
+         {}},
+        withoutRecord,
+        tomorrowWithoutRecord,
+    });
+}
+
 TEST(CalculateDay, ShiftBlocks) {
     auto withShifts = [](Settings& s) {
         s.shiftCodes = QStringList{QString(), u"N"_s, u"B"_s};
