@@ -281,6 +281,23 @@ TEST_F(PunchTest, PunchesOutsideTheEmploymentDatesAreRefused) {
     EXPECT_EQ(rows->count(QStringLiteral("T_ログ")), 8);  // four accepted cases, in and out
 }
 
+TEST_F(PunchTest, NightClockOutOfTheLeavingDayIsAcceptedAfterMidnight) {
+    // Shift A starts at 08:30: a clock-out at 01:30 belongs to the day before.
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"), QStringLiteral("A"),
+                   std::nullopt, QStringLiteral("2024/05/08"));
+    const QDateTime night = at(2024, 5, 9, 1, 30);
+    const Outcome o = ClockOut(*db, ctx, identify(QStringLiteral("0001"), night), settings, night);
+    EXPECT_TRUE(o.accepted);
+    EXPECT_EQ(rows->work(QStringLiteral("0001"), QDate(2024, 5, 8)).out, 2530);
+
+    // The same code a day later is past the leaving day whatever the time.
+    const QDateTime next = at(2024, 5, 10, 1, 30);
+    const Outcome late = ClockOut(*db, ctx, identify(QStringLiteral("0001"), next), settings, next);
+    EXPECT_FALSE(late.accepted);
+    EXPECT_EQ(texts(late), QStringList{QStringLiteral("退社後です。")});
+    EXPECT_FALSE(rows->work(QStringLiteral("0001"), QDate(2024, 5, 9)).exists);
+}
+
 TEST_F(PunchTest, ClockInWarnsOfEarlierDaysWithoutCompletePunches) {
     // May 2024: the 4th/5th, 11th/12th are a weekend; the 3rd is a working day here.
     rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
