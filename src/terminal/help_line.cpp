@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include "terminal/clock_face.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {
@@ -95,8 +96,13 @@ HelpLine::HelpLine(TerminalWindow& window) : window_(window) {
             watch(w, &entry);
         }
     }
-    // The bare window: pointer movement over no control clears the help line.
+    // The bare window: pointer movement over no control clears the help line. The analogue
+    // clock is painted on the bare window too; only its dial marks are controls.
     central->installEventFilter(this);
+    if (QWidget* face = window_.controls().clockFace) {
+        face->setMouseTracking(true);
+        face->installEventFilter(this);
+    }
 }
 
 void HelpLine::watch(QWidget* widget, const HelpEntry* entry) {
@@ -109,10 +115,12 @@ void HelpLine::watch(QWidget* widget, const HelpEntry* entry) {
 
 bool HelpLine::eventFilter(QObject* watched, QEvent* event) {
     QWidget* central = window_.centralWidget();
-    if (watched == central) {
+    QWidget* face = window_.controls().clockFace;
+    if (watched == central || (face != nullptr && watched == face)) {
         if (event->type() == QEvent::MouseMove) {
             const auto* move = static_cast<QMouseEvent*>(event);
-            if (central->childAt(move->position().toPoint()) == nullptr) {
+            auto* surface = static_cast<QWidget*>(watched);
+            if (surface->childAt(move->position().toPoint()) == nullptr) {
                 window_.setHelpLine(QString(), QString());
             }
         }

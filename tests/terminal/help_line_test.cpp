@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "terminal/clock_face.h"
 #include "terminal/help_line.h"
 #include "terminal_site.h"
 
@@ -146,6 +147,15 @@ TEST_F(HelpLineTest, BareWindowClearsAndTitlesFollowTheirTriggers) {
     pointAt(k.退勤);
     QTest::mouseMove(k.DateTime, k.DateTime->rect().center());
     EXPECT_EQ(k.項目->text(), QStringLiteral("退勤"));
+
+    // The analogue clock is drawn on the bare window: the pointer over it, between the dial
+    // marks, clears the line; over a dial mark it leaves the line alone like any label.
+    pointAt(k.出勤);
+    QTest::mouseMove(k.SS[15], k.SS[15]->rect().center());
+    EXPECT_EQ(k.項目->text(), QStringLiteral("出勤")) << "over a dial mark";
+    QTest::mouseMove(k.clockFace, k.clockFace->rect().center());
+    EXPECT_EQ(k.項目->text(), QString()) << "over the clock face";
+    EXPECT_EQ(k.説明->text(), QString()) << "over the clock face";
 
     // The request button's title is its caption at the time.
     k.申請登録->show();
