@@ -157,7 +157,8 @@ TEST(Horvex, FailedSetupReturnsZeroAndLeavesNothingRunning) {
     ASSERT_TRUE(waitUntil(hasTime, kCycleMs));
 
     // A label over 63 characters: the resolver refuses it without asking any name server.
-    const std::string unresolvable = std::string(64, 'a') + ".example";
+    std::string unresolvable(64, 'a');
+    unresolvable += ".example";
     struct Case {
         const char* name;
         const char* host;
