@@ -21,11 +21,6 @@ function(tq582_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tq582_options tq582_testmain GTest::gtest GTest::gmock ${ARG_LINKS})
-  # GoogleTest and the Qt headers every test includes dominate the build time of the tests;
-  # one precompiled header per test program parses them once.
-  target_precompile_headers(${name} PRIVATE
-    <gtest/gtest.h> <QString> <QStringList> <QDate> <QDateTime> <QDir> <QFile>
-    <QTemporaryDir> <QTest> <QWidget> <memory> <optional> <vector>)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
