@@ -20,7 +20,7 @@
 #include "storage/database.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QString>
 
 #include "common/text.h"
-#include "storage/settings.h"
-#include "storage/settings_check.h"
-#include "storage/settings_keys.h"
+#include "settings/settings.h"
+#include "settings/settings_check.h"
+#include "settings/settings_keys.h"
 
 namespace {
 

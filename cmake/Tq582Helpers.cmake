@@ -1,5 +1,5 @@
-# tq582_library(NAME DIR LINKS...): a static library from every .cpp/.h in DIR that matches
-# the optional GLOB patterns. Sources are globbed so that adding a file needs no CMake edit.
+# tq582_library(NAME SOURCES... LINKS...): a static library built from the files of the
+# calling folder, named one by one.
 function(tq582_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
   set(cpp ${ARG_SOURCES})
@@ -25,16 +25,4 @@ function(tq582_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     DISCOVERY_MODE PRE_TEST)
-endfunction()
-
-# tq582_rules_sources(OUT DIR [EXCLUDE regex]): the non-widget sources of a subsystem folder.
-# Widget code lives in files named *_screen.cpp/.h and is built into the terminal library.
-function(tq582_rules_sources out dir)
-  cmake_parse_arguments(ARG "" "EXCLUDE" "" ${ARGN})
-  file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
-  list(FILTER all EXCLUDE REGEX "_screen\\.(cpp|h)$")
-  if(ARG_EXCLUDE)
-    list(FILTER all EXCLUDE REGEX "${ARG_EXCLUDE}")
-  endif()
-  set(${out} ${all} PARENT_SCOPE)
 endfunction()

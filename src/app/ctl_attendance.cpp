@@ -7,7 +7,7 @@
 #include "app/ctl_command.h"
 #include "attendance/calculation.h"
 #include "common/datetime.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 #include "timesync/clock.h"
 
 namespace tq::ctl {

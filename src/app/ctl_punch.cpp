@@ -10,7 +10,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq::ctl {
 

@@ -5,9 +5,9 @@
 #include <QFileInfo>
 
 #include "app/ctl_command.h"
-#include "storage/settings.h"
-#include "storage/settings_check.h"
-#include "storage/settings_keys.h"
+#include "settings/settings.h"
+#include "settings/settings_check.h"
+#include "settings/settings_keys.h"
 
 namespace tq::ctl {
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "attendance/calendar.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

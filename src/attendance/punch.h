@@ -12,7 +12,7 @@
 #include "common/outcome.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

@@ -14,7 +14,7 @@
 #include "attendance/identify.h"
 #include "common/outcome.h"
 #include "storage/database.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

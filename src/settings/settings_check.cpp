@@ -1,4 +1,4 @@
-#include "storage/settings_check.h"
+#include "settings/settings_check.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -6,7 +6,7 @@
 #include <climits>
 #include <cmath>
 
-#include "storage/settings_keys.h"
+#include "settings/settings_keys.h"
 
 namespace tq {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

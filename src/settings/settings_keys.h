@@ -6,7 +6,7 @@
 #include <QStringView>
 #include <array>
 
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

@@ -3,9 +3,9 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "storage/settings.h"
-#include "storage/settings_keys.h"
-#include "storage/settings_view.h"
+#include "settings/settings.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_view.h"
 
 namespace tq {
 

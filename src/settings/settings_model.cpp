@@ -1,4 +1,4 @@
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq {
 

@@ -1,4 +1,4 @@
-#include "storage/settings_view.h"
+#include "settings/settings_view.h"
 
 #include <QFile>
 #include <QSaveFile>

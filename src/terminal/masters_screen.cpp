@@ -1,4 +1,4 @@
-#include "masters/masters_screen.h"
+#include "terminal/masters_screen.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "attendance/punch.h"
-#include "attendance/review_screen.h"
+#include "terminal/review_screen.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {

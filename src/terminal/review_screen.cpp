@@ -1,4 +1,4 @@
-#include "attendance/review_screen.h"
+#include "terminal/review_screen.h"
 
 #include <QCheckBox>
 #include <QComboBox>

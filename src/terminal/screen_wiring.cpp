@@ -1,6 +1,6 @@
 #include "terminal/screen_wiring.h"
 
-#include "masters/masters_screen.h"
+#include "terminal/masters_screen.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
 

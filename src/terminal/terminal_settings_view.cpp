@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "storage/settings_view.h"
+#include "settings/settings_view.h"
 #include "terminal/terminal_window.h"
 #include "terminal/twips.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "storage/database.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 #include "storage/sysfile.h"
 #include "timesync/ntp.h"
 

@@ -18,7 +18,7 @@
 #include "storage/database.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
-#include "storage/settings.h"
+#include "settings/settings.h"
 
 namespace tq::test {
 

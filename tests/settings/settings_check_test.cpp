@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "settings_support.h"
-#include "storage/settings_check.h"
+#include "settings/settings_check.h"
 
 using namespace tq;
 using namespace tq::test;

@@ -6,8 +6,8 @@
 #include <QString>
 
 #include "../testsupport.h"
-#include "storage/settings.h"
-#include "storage/settings_keys.h"
+#include "settings/settings.h"
+#include "settings/settings_keys.h"
 
 namespace tq::test {
 

@@ -5,7 +5,7 @@
 
 #include "common/text.h"
 #include "settings_support.h"
-#include "storage/settings_view.h"
+#include "settings/settings_view.h"
 
 using namespace tq;
 using namespace tq::test;

@@ -15,7 +15,7 @@
 
 #include "../testsupport.h"
 #include "common/datetime.h"
-#include "masters/masters_screen.h"
+#include "terminal/masters_screen.h"
 #include "masters/shift_calendar.h"
 #include "masters/staff.h"
 #include "terminal/terminal_window.h"

@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "../terminal/terminal_site.h"
+#include "terminal_site.h"
 #include "attendance/review.h"
-#include "punch_fixture.h"
+#include "../attendance/punch_fixture.h"
 
 namespace tq::test {
 namespace {
