@@ -17,10 +17,10 @@
 #include "attendance/punch.h"
 #include "attendance/review.h"
 #include "common/datetime.h"
+#include "settings/settings.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
-#include "settings/settings.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "attendance/identify.h"
 #include "common/outcome.h"
+#include "settings/settings.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
-#include "settings/settings.h"
 
 namespace tq {
 

@@ -13,8 +13,8 @@
 #include "attendance/calendar.h"
 #include "attendance/identify.h"
 #include "common/outcome.h"
-#include "storage/database.h"
 #include "settings/settings.h"
+#include "storage/database.h"
 
 namespace tq {
 

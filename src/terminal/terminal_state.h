@@ -6,8 +6,8 @@
 #include <QString>
 #include <memory>
 
-#include "storage/database.h"
 #include "settings/settings.h"
+#include "storage/database.h"
 #include "storage/sysfile.h"
 #include "timesync/ntp.h"
 

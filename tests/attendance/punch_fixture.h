@@ -15,10 +15,10 @@
 #include "../testsupport.h"
 #include "attendance/identify.h"
 #include "common/datetime.h"
+#include "settings/settings.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
-#include "settings/settings.h"
 
 namespace tq::test {
 

@@ -4,8 +4,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "settings_support.h"
 #include "settings/settings_check.h"
+#include "settings_support.h"
 
 using namespace tq;
 using namespace tq::test;

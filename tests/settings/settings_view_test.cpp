@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 #include "common/text.h"
-#include "settings_support.h"
 #include "settings/settings_view.h"
+#include "settings_support.h"
 
 using namespace tq;
 using namespace tq::test;

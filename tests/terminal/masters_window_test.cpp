@@ -15,9 +15,9 @@
 
 #include "../testsupport.h"
 #include "common/datetime.h"
-#include "terminal/masters_screen.h"
 #include "masters/shift_calendar.h"
 #include "masters/staff.h"
+#include "terminal/masters_screen.h"
 #include "terminal/terminal_window.h"
 
 namespace tq::test {

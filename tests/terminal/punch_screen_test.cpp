@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "terminal_site.h"
-#include "attendance/review.h"
 #include "../attendance/punch_fixture.h"
+#include "attendance/review.h"
+#include "terminal_site.h"
 
 namespace tq::test {
 namespace {
