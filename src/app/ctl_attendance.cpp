@@ -17,31 +17,59 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
-const char kPeriodUsage[] = "period [--ini FILE] [--now \"yyyy/mm/dd hh:nn:ss\"]";
-const char kDayTextUsage[] = "daytext [--ini FILE] [--shift CODE] --date yyyy/mm/dd";
-const char kCalcUsage[] =
-    "calc [--ini FILE] --date yyyy/mm/dd [--no-record] [--shift CODE] [--in HHMM] "
-    "[--out HHMM] [--state TEXT] [--instruction TEXT] [--joined yyyy/mm/dd] "
-    "[--left yyyy/mm/dd] [--state-stamp T] [--in-stamp T] [--out-stamp T] [--no-overtime] "
-    "[--now \"yyyy/mm/dd hh:nn:ss\"]";
-
-int usageError(const QString& problem, const char* usage) {
-    err(QStringLiteral("tq582ctl: ") + problem);
-    err(QStringLiteral("usage: tq582ctl ") + QString::fromUtf8(usage));
-    return kExitUsage;
-}
+const char kPeriodUsage[] = "period [--ini FILE] [--now T]";
+const char kPeriodHelp[] =
+    "Prints the payroll period that contains the day of --now (default: today), as the\n"
+    "settings' [給与締日] makes it: \"yyyy/mm/dd yyyy/mm/dd\" (first and last day).\n"
+    "\n"
+    "  --ini FILE   the settings file (default TQ582.ini in the working directory)\n"
+    "  --now T      \"yyyy/mm/dd hh:nn:ss\", Japan time\n"
+    "\n"
+    "Exit status: 0, or 2 for wrong options or an unreadable settings file.";
+const char kDayTextUsage[] = "daytext --date yyyy/mm/dd [--shift CODE] [--ini FILE]";
+const char kDayTextHelp[] =
+    "Prints the day text of a date: the weekday and the rest-day mark the settings give it\n"
+    "for the shift (for example \"土休\").\n"
+    "\n"
+    "  --date yyyy/mm/dd   the day (required)\n"
+    "  --shift CODE        the shift code (default: none, the common block)\n"
+    "  --ini FILE          the settings file (default TQ582.ini)\n"
+    "\n"
+    "Exit status: 0, or 2 for wrong options or an unreadable settings file.";
+const char kCalcUsage[] = "calc --date yyyy/mm/dd [--in HHMM] [--out HHMM] [options]";
+const char kCalcHelp[] =
+    "Calculates one day from given punches as the terminal does, without a database: the\n"
+    "17 figures of the day on one line, tab-separated, then the totals the day adds to the\n"
+    "month, one NAME=VALUE a line (minutes and counts).\n"
+    "\n"
+    "  --date yyyy/mm/dd      the working day (required)\n"
+    "  --in HHMM, --out HHMM  clock-in and clock-out as stored (0 to 9999, 2400 and above\n"
+    "                         after midnight)\n"
+    "  --shift CODE           the day's shift code\n"
+    "  --state TEXT           the day's state (a request kind such as 有給休暇)\n"
+    "  --instruction TEXT     the overtime instruction\n"
+    "  --joined yyyy/mm/dd, --left yyyy/mm/dd\n"
+    "                         the employee's joining and leaving days\n"
+    "  --state-stamp T, --in-stamp T, --out-stamp T\n"
+    "                         when the state and the punches were recorded\n"
+    "  --no-record            the day has no row of its own\n"
+    "  --no-overtime          the employee gets no overtime\n"
+    "  --ini FILE             the settings file (default TQ582.ini)\n"
+    "  --now T                \"yyyy/mm/dd hh:nn:ss\", Japan time (days still to come count\n"
+    "                         differently)\n"
+    "\n"
+    "Exit status: 0, or 2 for wrong options or an unreadable settings file.";
 
 /// Parses the options; on a usage problem prints it and sets `exitCode`.
 std::optional<Options> parseOptions(const QStringList& args, const QStringList& valued,
-                                    const QStringList& flags, const char* usage, int* exitCode) {
+                                    const QStringList& flags, int* exitCode) {
     Options opts(args, valued, flags);
     if (!opts.ok()) {
-        *exitCode = usageError(opts.error(), usage);
+        *exitCode = usageError(opts.error());
         return std::nullopt;
     }
     if (!opts.positional().isEmpty()) {
-        *exitCode =
-            usageError(QStringLiteral("unexpected argument %1").arg(opts.positional()[0]), usage);
+        *exitCode = usageError(QStringLiteral("unexpected argument %1").arg(opts.positional()[0]));
         return std::nullopt;
     }
     return opts;
@@ -103,14 +131,13 @@ std::optional<QString> optionalText(const Options& opts, const QString& name) {
 
 int period(const QStringList& args) {
     int code = kExitOk;
-    const auto opts =
-        parseOptions(args, {QStringLiteral("ini"), QStringLiteral("now")}, {}, kPeriodUsage, &code);
+    const auto opts = parseOptions(args, {QStringLiteral("ini"), QStringLiteral("now")}, {}, &code);
     if (!opts) {
         return code;
     }
     const auto now = currentTime(*opts);
     if (!now) {
-        return usageError(QStringLiteral("--now needs \"yyyy/mm/dd hh:nn:ss\""), kPeriodUsage);
+        return usageError(QStringLiteral("--now needs \"yyyy/mm/dd hh:nn:ss\""));
     }
     const auto settings = loadSettings(*opts);
     if (!settings) {
@@ -123,15 +150,14 @@ int period(const QStringList& args) {
 
 int dayText(const QStringList& args) {
     int code = kExitOk;
-    const auto opts =
-        parseOptions(args, {QStringLiteral("ini"), QStringLiteral("shift"), QStringLiteral("date")},
-                     {}, kDayTextUsage, &code);
+    const auto opts = parseOptions(
+        args, {QStringLiteral("ini"), QStringLiteral("shift"), QStringLiteral("date")}, {}, &code);
     if (!opts) {
         return code;
     }
     QDate date;
     if (!opts->has(QStringLiteral("date")) || !readDate(*opts, QStringLiteral("date"), &date)) {
-        return usageError(QStringLiteral("--date needs yyyy/mm/dd"), kDayTextUsage);
+        return usageError(QStringLiteral("--date needs yyyy/mm/dd"));
     }
     const auto settings = loadSettings(*opts);
     if (!settings) {
@@ -175,32 +201,31 @@ int calc(const QStringList& args) {
          QStringLiteral("instruction"), QStringLiteral("joined"), QStringLiteral("left"),
          QStringLiteral("state-stamp"), QStringLiteral("in-stamp"), QStringLiteral("out-stamp"),
          QStringLiteral("now")},
-        {QStringLiteral("no-record"), QStringLiteral("no-overtime")}, kCalcUsage, &code);
+        {QStringLiteral("no-record"), QStringLiteral("no-overtime")}, &code);
     if (!opts) {
         return code;
     }
     QDate day;
     if (!opts->has(QStringLiteral("date")) || !readDate(*opts, QStringLiteral("date"), &day)) {
-        return usageError(QStringLiteral("--date needs yyyy/mm/dd"), kCalcUsage);
+        return usageError(QStringLiteral("--date needs yyyy/mm/dd"));
     }
     WorkRow row;
     for (const QString& name : {QStringLiteral("joined"), QStringLiteral("left")}) {
         QDate d;
         if (!readDate(*opts, name, &d)) {
-            return usageError(QStringLiteral("--%1 needs yyyy/mm/dd").arg(name), kCalcUsage);
+            return usageError(QStringLiteral("--%1 needs yyyy/mm/dd").arg(name));
         }
     }
     for (const QString& name : {QStringLiteral("in"), QStringLiteral("out")}) {
         std::optional<int> value;
         if (!readPunch(*opts, name, &value)) {
-            return usageError(QStringLiteral("--%1 needs a time HHMM (0 to 9999)").arg(name),
-                              kCalcUsage);
+            return usageError(QStringLiteral("--%1 needs a time HHMM (0 to 9999)").arg(name));
         }
         (name == QStringLiteral("in") ? row.出勤時刻 : row.退勤時刻) = value;
     }
     const auto now = currentTime(*opts);
     if (!now) {
-        return usageError(QStringLiteral("--now needs \"yyyy/mm/dd hh:nn:ss\""), kCalcUsage);
+        return usageError(QStringLiteral("--now needs \"yyyy/mm/dd hh:nn:ss\""));
     }
     const auto settings = loadSettings(*opts);
     if (!settings) {
@@ -231,9 +256,9 @@ int calc(const QStringList& args) {
     return kExitOk;
 }
 
-const CtlCommand periodCommand("period", kPeriodUsage, period);
-const CtlCommand dayTextCommand("daytext", kDayTextUsage, dayText);
-const CtlCommand calcCommand("calc", kCalcUsage, calc);
+const CtlCommand periodCommand("period", kPeriodUsage, period, kPeriodHelp);
+const CtlCommand dayTextCommand("daytext", kDayTextUsage, dayText, kDayTextHelp);
+const CtlCommand calcCommand("calc", kCalcUsage, calc, kCalcHelp);
 
 }  // namespace
 

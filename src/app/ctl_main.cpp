@@ -1,5 +1,5 @@
+#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QMap>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -9,18 +9,79 @@
 namespace tq::ctl {
 
 namespace {
+
+constexpr int kExitUsage = 2;
+
 struct Entry {
     std::string usage;
+    std::string help;
     CommandFn fn;
 };
+
 std::map<std::string, Entry>& registry() {
     static std::map<std::string, Entry> commands;
     return commands;
 }
+
+/// The command being run, for the hint of a usage error.
+QString& runningCommand() {
+    static QString name;
+    return name;
+}
+
+const QString kProgramHelp = QStringLiteral(
+    "Runs the time-clock terminal's operations on a site from the shell: the same checks,\n"
+    "the same writes and the same messages as the terminal, printed in UTF-8.\n"
+    "\n"
+    "Global options (before or after the command):\n"
+    "  --db PATH_OR_URI  the database instead of the system file's [MDBName]\n"
+    "  --ini FILE        the settings file instead of TQ582.ini in the working directory\n"
+    "  --now \"yyyy/mm/dd hh:nn:ss\"\n"
+    "                    the operation's time (Japan time) instead of the clock\n"
+    "  -h, --help        this help, or a command's help after the command name\n"
+    "  -V, --version     the version\n"
+    "\n"
+    "Files (in the working directory): Sys_<host>.ini or Sys.ini (the database), TQ582.ini\n"
+    "(the working rules). Exit status: 0 done, 1 refused by the operation or the database,\n"
+    "2 wrong usage or unreadable input.");
+
+void printVersion() {
+    out(QStringLiteral("tq582ctl ") + QCoreApplication::applicationVersion());
+}
+
+void printProgramHelp() {
+    out(QStringLiteral("usage: tq582ctl [--db P] [--ini F] [--now T] COMMAND [options]"));
+    out(QString());
+    out(kProgramHelp);
+    out(QString());
+    out(QStringLiteral("Commands (tq582ctl COMMAND --help for each):"));
+    for (const auto& [name, entry] : registry()) {
+        out(QStringLiteral("  ") + QString::fromStdString(entry.usage));
+    }
+}
+
+void printCommandHelp(const Entry& entry) {
+    out(QStringLiteral("usage: tq582ctl ") + QString::fromStdString(entry.usage));
+    if (!entry.help.empty()) {
+        out(QString());
+        out(QString::fromStdString(entry.help));
+    }
+    out(QString());
+    out(QStringLiteral("Global options --db, --ini and --now are accepted by every command."));
+}
+
+bool isHelp(const QString& a) {
+    return a == QLatin1String("--help") || a == QLatin1String("-h");
+}
+
+bool isVersion(const QString& a) {
+    return a == QLatin1String("--version") || a == QLatin1String("-V");
+}
+
 }  // namespace
 
-CtlCommand::CtlCommand(const char* name, const char* usage, CommandFn fn) {
-    registry()[name] = Entry{usage, std::move(fn)};
+CtlCommand::CtlCommand(const char* name, const char* usage, CommandFn fn, const char* help) {
+    registry()[name] = Entry{usage, help, std::move(fn)};
 }
 
 void out(const QString& line) {
@@ -33,27 +94,45 @@ void err(const QString& line) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }
 
+int usageError(const QString& problem) {
+    const QString& command = runningCommand();
+    err(QStringLiteral("tq582ctl: ") + problem +
+        QStringLiteral(" (try \"tq582ctl %1--help\")")
+            .arg(command.isEmpty() ? QString() : command + u' '));
+    return kExitUsage;
+}
+
 Options::Options(const QStringList& args, const QStringList& valued, const QStringList& flags) {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (!a.startsWith(QStringLiteral("--"))) {
-            positional_ << a;
-            continue;
-        }
-        const QString name = a.mid(2);
-        if (valued.contains(name)) {
-            if (i + 1 >= args.size()) {
-                error_ = QStringLiteral("option %1 needs a value").arg(a);
-                return;
-            }
-            values_[name] = args[++i];
-        } else if (flags.contains(name)) {
-            flags_ << name;
-        } else {
-            error_ = QStringLiteral("unknown option %1").arg(a);
-            return;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    QStringList withValue = valued;
+    for (const QString& g : kGlobalOptions) {
+        if (!withValue.contains(g)) {
+            withValue << g;
         }
     }
+    for (const QString& name : withValue) {
+        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+    }
+    for (const QString& name : flags) {
+        parser.addOption(QCommandLineOption(name));
+    }
+    if (!parser.parse(QStringList{QStringLiteral("tq582ctl")} + args)) {
+        error_ = parser.errorText();
+        return;
+    }
+    for (const QString& name : withValue) {
+        if (parser.isSet(name)) {
+            values_[name] = parser.value(name);
+        }
+    }
+    for (const QString& name : flags) {
+        if (parser.isSet(name)) {
+            flags_ << name;
+        }
+    }
+    positional_ = parser.positionalArguments();
 }
 
 bool Options::has(const QString& name) const {
@@ -67,16 +146,64 @@ QString Options::value(const QString& name, const QString& fallback) const {
 }  // namespace tq::ctl
 
 int main(int argc, char** argv) {
+    using namespace tq::ctl;
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tq582ctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TQ582_VERSION));
     QStringList args = QCoreApplication::arguments().mid(1);
-    auto& commands = tq::ctl::registry();
-    if (args.isEmpty() || !commands.count(args.first().toStdString())) {
-        tq::ctl::err(QStringLiteral("usage: tq582ctl COMMAND [options]"));
-        for (const auto& [name, entry] : commands) {
-            tq::ctl::err(QStringLiteral("  ") + QString::fromStdString(entry.usage));
+
+    // Global options and --help/--version before the command name; the globals travel on
+    // to the command, which reads them like its own options.
+    QStringList globals;
+    while (!args.isEmpty() && args.first().startsWith(u'-')) {
+        const QString a = args.takeFirst();
+        if (isHelp(a)) {
+            printProgramHelp();
+            return 0;
         }
-        return 2;
+        if (isVersion(a)) {
+            printVersion();
+            return 0;
+        }
+        const QString name = a.mid(2).section(u'=', 0, 0);
+        if (!a.startsWith(QLatin1String("--")) || !kGlobalOptions.contains(name)) {
+            return usageError(QStringLiteral("unknown option %1 before the command").arg(a));
+        }
+        globals << a;
+        if (!a.contains(u'=')) {
+            if (args.isEmpty()) {
+                return usageError(QStringLiteral("option %1 needs a value").arg(a));
+            }
+            globals << args.takeFirst();
+        }
     }
-    const auto& entry = commands.at(args.takeFirst().toStdString());
-    return entry.fn(args);
+    if (args.isEmpty()) {
+        return usageError(QStringLiteral("a command is required"));
+    }
+    auto& commands = registry();
+    const QString name = args.takeFirst();
+    const auto found = commands.find(name.toStdString());
+    if (found == commands.end()) {
+        return usageError(QStringLiteral("unknown command %1").arg(name));
+    }
+    runningCommand() = name;
+    // --help and --version after the command (before a "--" that ends the options).
+    for (const QString& a : args) {
+        if (a == QLatin1String("--")) {
+            break;
+        }
+        if (isHelp(a)) {
+            printCommandHelp(found->second);
+            return 0;
+        }
+        if (isVersion(a)) {
+            printVersion();
+            return 0;
+        }
+    }
+    const qsizetype end = args.indexOf(QStringLiteral("--"));
+    for (qsizetype i = 0; i < globals.size(); ++i) {
+        args.insert(end < 0 ? args.size() : end + i, globals[i]);
+    }
+    return found->second.fn(args);
 }

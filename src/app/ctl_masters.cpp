@@ -12,30 +12,56 @@ namespace tq::ctl {
 
 namespace {
 
-const QString kStaffUsage = QStringLiteral(
-    "staff set --code C --name N [--type 0-4] [--joined yyyy/mm/dd] [--left yyyy/mm/dd] "
-    "[--no-overtime] [--shift X] [--now T] [--db P] | staff delete --code C [--now T] [--db P] "
-    "| staff list [--db P]");
-const QString kShiftUsage = QStringLiteral(
-    "shift set --code C --month yyyy/mm --days \"A,A,,B,...\" [--now T] [--db P] "
-    "| shift show --code C --month yyyy/mm [--db P]");
+const char kStaffHelp[] =
+    "The staff master, as the 社員保守 panel keeps it.\n"
+    "\n"
+    "  staff set --code C --name N [--type 0-4] [--joined yyyy/mm/dd] [--left yyyy/mm/dd]\n"
+    "            [--no-overtime] [--shift X]\n"
+    "      registers or updates a staff member; prints the panel's messages\n"
+    "  staff delete --code C\n"
+    "      deletes a staff member (the attendance rows stay)\n"
+    "  staff list\n"
+    "      one staff member a line, tab-separated: code, name, type, joined, left, overtime,\n"
+    "      shift, retired (True/False)\n"
+    "\n"
+    "  --code C           the staff code (at most 4 characters)\n"
+    "  --name N           the name (at most 30 bytes in Shift_JIS)\n"
+    "  --type 0-4         the employment type (default 0)\n"
+    "  --joined, --left   the joining and leaving days, as the panel's date boxes take them\n"
+    "  --no-overtime      the employee gets no overtime\n"
+    "  --shift X          the usual shift code (one character)\n"
+    "  --db PATH          the database (default: the system file's [MDBName])\n"
+    "  --now T            \"yyyy/mm/dd hh:nn:ss\", Japan time, for the log and the date boxes\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or a database failure, 2 wrong usage.";
+const char kShiftHelp[] =
+    "The shift calendar of one employee and month, as the panel's month view keeps it.\n"
+    "\n"
+    "  shift set --code C --month yyyy/mm --days \"A,A,,B,...\"\n"
+    "      sets each day's shift code (one entry a day of the month, empty for none)\n"
+    "  shift show --code C --month yyyy/mm\n"
+    "      one day a line: yyyy/mm/dd, a tab, the shift code\n"
+    "\n"
+    "  --db PATH   the database (default: the system file's [MDBName])\n"
+    "  --now T     \"yyyy/mm/dd hh:nn:ss\", Japan time, for the log\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or a database failure, 2 wrong usage.";
 
 /// Parses the options after the action word; on a usage error returns nothing after printing.
 std::optional<Options> parse(const QStringList& args, const QStringList& valued,
-                             const QStringList& flags, const QStringList& required,
-                             const QString& usage) {
+                             const QStringList& flags, const QStringList& required) {
     Options opts(args, valued, flags);
     if (!opts.ok()) {
-        usageError(opts.error(), usage);
+        usageError(opts.error());
         return std::nullopt;
     }
     if (!opts.positional().isEmpty()) {
-        usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()), usage);
+        usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
         return std::nullopt;
     }
     for (const QString& name : required) {
         if (opts.value(name).trimmed().isEmpty()) {
-            usageError(QStringLiteral("option --%1 is required").arg(name), usage);
+            usageError(QStringLiteral("option --%1 is required").arg(name));
             return std::nullopt;
         }
     }
@@ -43,24 +69,24 @@ std::optional<Options> parse(const QStringList& args, const QStringList& valued,
 }
 
 int staffSet(const QStringList& args) {
-    const auto opts = parse(args,
-                            {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("type"),
-                             QStringLiteral("joined"), QStringLiteral("left"),
-                             QStringLiteral("shift"), QStringLiteral("now"), QStringLiteral("db")},
-                            {QStringLiteral("no-overtime")},
-                            {QStringLiteral("code"), QStringLiteral("name")}, kStaffUsage);
+    const auto opts =
+        parse(args,
+              {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("type"),
+               QStringLiteral("joined"), QStringLiteral("left"), QStringLiteral("shift"),
+               QStringLiteral("now"), QStringLiteral("db")},
+              {QStringLiteral("no-overtime")}, {QStringLiteral("code"), QStringLiteral("name")});
     if (!opts) {
         return kExitUsage;
     }
     QString error;
     const auto now = operationTime(*opts, &error);
     if (!now) {
-        return usageError(error, kStaffUsage);
+        return usageError(error);
     }
     bool typeOk = true;
     const int type = opts->value(QStringLiteral("type"), QStringLiteral("0")).toInt(&typeOk);
     if (!typeOk) {
-        return usageError(QStringLiteral("--type wants a number 0-4"), kStaffUsage);
+        return usageError(QStringLiteral("--type wants a number 0-4"));
     }
 
     StaffEntry entry;
@@ -90,14 +116,14 @@ int staffSet(const QStringList& args) {
 int staffDelete(const QStringList& args) {
     const auto opts =
         parse(args, {QStringLiteral("code"), QStringLiteral("now"), QStringLiteral("db")}, {},
-              {QStringLiteral("code")}, kStaffUsage);
+              {QStringLiteral("code")});
     if (!opts) {
         return kExitUsage;
     }
     QString error;
     const auto now = operationTime(*opts, &error);
     if (!now) {
-        return usageError(error, kStaffUsage);
+        return usageError(error);
     }
     return withSiteDatabase(*opts, [&](Database& db) {
         return printOutcome(
@@ -106,7 +132,7 @@ int staffDelete(const QStringList& args) {
 }
 
 int staffList(const QStringList& args) {
-    const auto opts = parse(args, {QStringLiteral("db")}, {}, {}, kStaffUsage);
+    const auto opts = parse(args, {QStringLiteral("db")}, {}, {});
     if (!opts) {
         return kExitUsage;
     }
@@ -124,7 +150,7 @@ int staffList(const QStringList& args) {
 std::optional<QDate> monthOption(const Options& opts) {
     const QDate first = MonthStart(opts.value(QStringLiteral("month")));
     if (!first.isValid()) {
-        usageError(QStringLiteral("--month wants yyyy/mm"), kShiftUsage);
+        usageError(QStringLiteral("--month wants yyyy/mm"));
         return std::nullopt;
     }
     return first;
@@ -134,17 +160,17 @@ int shiftSet(const QStringList& args) {
     const auto opts = parse(args,
                             {QStringLiteral("code"), QStringLiteral("month"),
                              QStringLiteral("days"), QStringLiteral("now"), QStringLiteral("db")},
-                            {}, {QStringLiteral("code"), QStringLiteral("month")}, kShiftUsage);
+                            {}, {QStringLiteral("code"), QStringLiteral("month")});
     if (!opts) {
         return kExitUsage;
     }
     if (!opts->has(QStringLiteral("days"))) {
-        return usageError(QStringLiteral("option --days is required"), kShiftUsage);
+        return usageError(QStringLiteral("option --days is required"));
     }
     QString error;
     const auto now = operationTime(*opts, &error);
     if (!now) {
-        return usageError(error, kShiftUsage);
+        return usageError(error);
     }
     const auto first = monthOption(*opts);
     if (!first) {
@@ -155,8 +181,7 @@ int shiftSet(const QStringList& args) {
         return usageError(QStringLiteral("--days has %1 entries; %2 has %3 days")
                               .arg(days.size())
                               .arg(first->toString(QStringLiteral("yyyy/MM")))
-                              .arg(first->daysInMonth()),
-                          kShiftUsage);
+                              .arg(first->daysInMonth()));
     }
     ShiftRegistration entry;
     entry.code = opts->value(QStringLiteral("code"));
@@ -182,7 +207,7 @@ int shiftSet(const QStringList& args) {
 int shiftShow(const QStringList& args) {
     const auto opts =
         parse(args, {QStringLiteral("code"), QStringLiteral("month"), QStringLiteral("db")}, {},
-              {QStringLiteral("code"), QStringLiteral("month")}, kShiftUsage);
+              {QStringLiteral("code"), QStringLiteral("month")});
     if (!opts) {
         return kExitUsage;
     }
@@ -205,7 +230,7 @@ int shiftShow(const QStringList& args) {
 }
 
 /// Dispatches on the action word that follows the command name.
-int dispatch(const QStringList& args, const QString& usage,
+int dispatch(const QStringList& args,
              const std::vector<std::pair<QString, int (*)(const QStringList&)>>& actions) {
     if (!args.isEmpty()) {
         for (const auto& [word, fn] : actions) {
@@ -215,24 +240,25 @@ int dispatch(const QStringList& args, const QString& usage,
         }
     }
     return usageError(args.isEmpty() ? QStringLiteral("an action is required")
-                                     : QStringLiteral("unknown action %1").arg(args.first()),
-                      usage);
+                                     : QStringLiteral("unknown action %1").arg(args.first()));
 }
 
-const CtlCommand staffCommand("staff", "staff set|delete|list ... (the staff master)",
-                              [](const QStringList& args) {
-                                  return dispatch(args, kStaffUsage,
-                                                  {{QStringLiteral("set"), staffSet},
-                                                   {QStringLiteral("delete"), staffDelete},
-                                                   {QStringLiteral("list"), staffList}});
-                              });
+const CtlCommand staffCommand(
+    "staff", "staff set|delete|list [--code C] [options]",
+    [](const QStringList& args) {
+        return dispatch(args, {{QStringLiteral("set"), staffSet},
+                               {QStringLiteral("delete"), staffDelete},
+                               {QStringLiteral("list"), staffList}});
+    },
+    kStaffHelp);
 
-const CtlCommand shiftCommand("shift", "shift set|show ... (the shift calendar)",
-                              [](const QStringList& args) {
-                                  return dispatch(args, kShiftUsage,
-                                                  {{QStringLiteral("set"), shiftSet},
-                                                   {QStringLiteral("show"), shiftShow}});
-                              });
+const CtlCommand shiftCommand(
+    "shift", "shift set|show --code C --month yyyy/mm [options]",
+    [](const QStringList& args) {
+        return dispatch(args,
+                        {{QStringLiteral("set"), shiftSet}, {QStringLiteral("show"), shiftShow}});
+    },
+    kShiftHelp);
 
 }  // namespace
 

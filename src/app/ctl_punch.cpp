@@ -16,10 +16,28 @@ namespace tq::ctl {
 
 namespace {
 
-const QString kPunchUsage =
-    QStringLiteral("punch in|out --code CODE [--db P] [--ini F] [--now \"yyyy/mm/dd hh:nn:ss\"]");
-const QString kReviewUsage =
-    QStringLiteral("review --code CODE [--db P] [--ini F] [--now \"yyyy/mm/dd hh:nn:ss\"]");
+const char kPunchHelp[] =
+    "Clocks the employee in or out exactly as the terminal's 出勤 and 退勤 buttons do and\n"
+    "prints the terminal's messages, one a line.\n"
+    "\n"
+    "  in | out       clock-in or clock-out (required)\n"
+    "  --code CODE    the staff code (required)\n"
+    "  --db PATH      the database (default: the system file's [MDBName])\n"
+    "  --ini FILE     the settings file (default TQ582.ini)\n"
+    "  --now T        \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
+    "\n"
+    "Exit status: 0 accepted, 1 refused or a database failure, 2 wrong usage.";
+const char kReviewHelp[] =
+    "Prints the employee's payroll period as the terminal's 確認 lists it: one day a line,\n"
+    "the 17 columns tab-separated, then the totals rows.\n"
+    "\n"
+    "  --code CODE    the staff code (required)\n"
+    "  --db PATH      the database (default: the system file's [MDBName]); it is never created\n"
+    "  --ini FILE     the settings file (default TQ582.ini)\n"
+    "  --now T        \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
+    "\n"
+    "Exit status: 0, 1 when the code is refused (the message on standard error) or the\n"
+    "database fails, 2 wrong usage.";
 
 /// Everything a punch or review needs before the database is opened.
 struct Inputs {
@@ -31,26 +49,25 @@ struct Inputs {
 
 /// Parses the options and loads the working rules; prints the problem and gives the exit code
 /// when something is wrong.
-std::variant<Inputs, int> prepare(const QStringList& args, const QString& usage) {
+std::variant<Inputs, int> prepare(const QStringList& args) {
     Options opts(args,
                  {QStringLiteral("code"), QStringLiteral("db"), QStringLiteral("ini"),
                   QStringLiteral("now")},
                  {});
     if (!opts.ok()) {
-        return usageError(opts.error(), usage);
+        return usageError(opts.error());
     }
     if (!opts.positional().isEmpty()) {
-        return usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()),
-                          usage);
+        return usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
     }
     const QString code = opts.value(QStringLiteral("code"));
     if (code.isEmpty()) {
-        return usageError(QStringLiteral("option --code is required"), usage);
+        return usageError(QStringLiteral("option --code is required"));
     }
     QString error;
     const auto now = operationTime(opts, &error);
     if (!now) {
-        return usageError(error, usage);
+        return usageError(error);
     }
     // A file named with --ini is used itself: a mistyped name must not quietly fall back to
     // the working directory's TQ582.ini.
@@ -72,10 +89,9 @@ int punch(const QStringList& args) {
     const QString action = args.value(0);
     if (action != QStringLiteral("in") && action != QStringLiteral("out")) {
         return usageError(action.isEmpty() ? QStringLiteral("in or out is required")
-                                           : QStringLiteral("unknown action %1").arg(action),
-                          kPunchUsage);
+                                           : QStringLiteral("unknown action %1").arg(action));
     }
-    auto prepared = prepare(args.mid(1), kPunchUsage);
+    auto prepared = prepare(args.mid(1));
     if (const int* code = std::get_if<int>(&prepared)) {
         return *code;
     }
@@ -94,7 +110,7 @@ int punch(const QStringList& args) {
 }
 
 int review(const QStringList& args) {
-    auto prepared = prepare(args, kReviewUsage);
+    auto prepared = prepare(args);
     if (const int* code = std::get_if<int>(&prepared)) {
         return *code;
     }
@@ -116,8 +132,8 @@ int review(const QStringList& args) {
     });
 }
 
-const CtlCommand punchCommand("punch", "punch in|out --code CODE ... (clock-in, clock-out)", punch);
-const CtlCommand reviewCommand("review", "review --code CODE ... (the period's days)", review);
+const CtlCommand punchCommand("punch", "punch in|out --code CODE [--now T]", punch, kPunchHelp);
+const CtlCommand reviewCommand("review", "review --code CODE [--now T]", review, kReviewHelp);
 
 }  // namespace
 

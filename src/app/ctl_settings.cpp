@@ -17,9 +17,11 @@ constexpr int kExitClean = 0;
 constexpr int kExitWarnings = 1;
 constexpr int kExitUnreadable = 2;
 
-const QString kUsage = QStringLiteral(
-    "check-settings [--ini FILE]: load the settings file (default TQ582.ini in the working "
-    "directory) as the terminal does and report what the calculation will make of it\n"
+const char kHelp[] =
+    "Loads the settings file (default TQ582.ini in the working directory) as the terminal\n"
+    "does and reports what the calculation will make of it.\n"
+    "\n"
+    "  --ini FILE   the settings file to check\n"
     "\n"
     "Output, one item a line (UTF-8):\n"
     "  settings file: PATH (Shift_JIS | UTF-8 | UTF-8 with BOM)\n"
@@ -37,7 +39,7 @@ const QString kUsage = QStringLiteral(
     "  no warnings | 1 warning | N warnings\n"
     "\n"
     "Exit status: 0 without warnings, 1 with warnings, 2 when the file cannot be read or the\n"
-    "options are wrong (the message goes to standard error).");
+    "options are wrong (the message goes to standard error).";
 
 QString encodingName(FileEncoding e) {
     switch (e) {
@@ -78,16 +80,11 @@ QString warningLine(const SettingsWarning& w) {
 }
 
 int checkSettings(const QStringList& args) {
-    const Options opts(args, {QStringLiteral("ini")}, {QStringLiteral("help")});
+    const Options opts(args, {QStringLiteral("ini")}, {});
     if (!opts.ok() || !opts.positional().isEmpty()) {
-        err(opts.ok() ? QStringLiteral("unexpected argument %1").arg(opts.positional().first())
+        return usageError(
+            opts.ok() ? QStringLiteral("unexpected argument %1").arg(opts.positional().first())
                       : opts.error());
-        err(QStringLiteral("usage: tq582ctl ") + kUsage);
-        return kExitUnreadable;
-    }
-    if (opts.has(QStringLiteral("help"))) {
-        out(QStringLiteral("usage: tq582ctl ") + kUsage);
-        return kExitClean;
     }
     // A file named with --ini is checked itself: a mistyped name must not quietly check the
     // working directory's TQ582.ini instead.
@@ -140,11 +137,8 @@ int checkSettings(const QStringList& args) {
     return kExitWarnings;
 }
 
-const CtlCommand kCheckSettings(
-    "check-settings",
-    "check-settings [--ini FILE]  report what the calculation makes of the settings file "
-    "(--help: output format)",
-    checkSettings);
+const CtlCommand kCheckSettings("check-settings", "check-settings [--ini FILE]", checkSettings,
+                                kHelp);
 
 }  // namespace
 

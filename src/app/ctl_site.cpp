@@ -70,10 +70,4 @@ int printOutcome(const Outcome& outcome) {
     return outcome.accepted ? kExitOk : kExitRefused;
 }
 
-int usageError(const QString& problem, const QString& usage) {
-    err(problem);
-    err(QStringLiteral("usage: tq582ctl ") + usage);
-    return kExitUsage;
-}
-
 }  // namespace tq::ctl

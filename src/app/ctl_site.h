@@ -43,7 +43,4 @@ int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& b
 /// Prints the outcome's messages, one a line, to standard output; kExitOk when accepted.
 int printOutcome(const Outcome& outcome);
 
-/// Prints a usage error and the command's usage line; returns kExitUsage.
-int usageError(const QString& problem, const QString& usage);
-
 }  // namespace tq::ctl
