@@ -119,7 +119,9 @@ Options::Options(const QStringList& args, const QStringList& valued, const QStri
         parser.addOption(QCommandLineOption(name));
     }
     if (!parser.parse(QStringList{QStringLiteral("tq582ctl")} + args)) {
-        error_ = parser.errorText();
+        const QStringList unknown = parser.unknownOptionNames();
+        error_ = unknown.isEmpty() ? parser.errorText()
+                                   : QStringLiteral("unknown option --%1").arg(unknown.first());
         return;
     }
     for (const QString& name : withValue) {
