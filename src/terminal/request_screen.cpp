@@ -191,6 +191,8 @@ bool RequestScreen::leaveValue() {
     busy_ = true;
     k.時刻->setFocus(Qt::OtherFocusReason);
     busy_ = false;
+    // Selected, so that typing again replaces it, also when a message box had the focus.
+    QTimer::singleShot(0, k.時刻, &QLineEdit::selectAll);
     return false;
 }
 
@@ -234,6 +236,13 @@ void RequestScreen::submit(bool registering) {
     });
     if (!ran) {
         return;
+    }
+    if (r.after == EntryAfter::Ends) {
+        // Past the checks of the entry the buttons go before the answer is shown.
+        busy_ = true;
+        k.申請登録->hide();
+        k.取消->hide();
+        busy_ = false;
     }
     window_.showOutcome(r.outcome);
     switch (r.after) {

@@ -141,7 +141,13 @@ TEST_F(RequestScreenTest, TheWholeEntryRegistersAClockInForTomorrow) {
     EXPECT_EQ(focus(), k().申請登録);
     EXPECT_TRUE(site.boxes.shown.empty());
 
+    bool buttonsShownWithTheAnswer = true;
+    site.boxes.onShow = [&] {
+        buttonsShownWithTheAnswer = k().申請登録->isVisible() || k().取消->isVisible();
+    };
     QTest::mouseClick(k().申請登録, Qt::LeftButton);
+    site.boxes.onShow = nullptr;
+    EXPECT_FALSE(buttonsShownWithTheAnswer);
     ASSERT_EQ(site.boxes.shown.size(), 1u);
     EXPECT_EQ(site.boxes.shown[0].text, QStringLiteral("申請登録を受け付けました。"));
     EXPECT_EQ(site.boxes.shown[0].icon, Icon::Information);
@@ -241,6 +247,8 @@ TEST_F(RequestScreenTest, TheValueFieldNormalisesAndRefusesBadValues) {
     EXPECT_EQ(site.boxes.shown[0].title, QStringLiteral("出勤・退勤"));
     EXPECT_EQ(k().時刻->text(), QStringLiteral("37:00"));
     EXPECT_EQ(focus(), k().時刻);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(k().時刻->selectedText(), QStringLiteral("37:00")) << "typing again replaces it";
 
     // One or two characters keep the focus without a message, and the button does nothing.
     k().時刻->clear();
