@@ -1,5 +1,6 @@
 #include "terminal/request_screen.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -238,8 +239,13 @@ void RequestScreen::submit(bool registering) {
         return;
     }
     if (r.after == EntryAfter::Ends) {
-        // Past the checks of the entry the buttons go before the answer is shown.
+        // Past the checks of the entry the buttons go before the answer is shown. The button
+        // pressed lets go of the focus first, or hiding it would pass the focus on to a
+        // control of another screen.
         busy_ = true;
+        if (QWidget* f = QApplication::focusWidget(); f == k.申請登録 || f == k.取消) {
+            f->clearFocus();
+        }
         k.申請登録->hide();
         k.取消->hide();
         busy_ = false;

@@ -165,6 +165,8 @@ TEST_F(RequestScreenTest, TheWholeEntryRegistersAClockInForTomorrow) {
     EXPECT_TRUE(k().社員名->text().isEmpty());
     EXPECT_TRUE(k().シフトコード->text().isEmpty());
     EXPECT_EQ(focus(), k().PassWord);
+    EXPECT_NE(k().項目->text(), QStringLiteral("社員コード"))
+        << "the staff panel's code box must not have had the focus on the way";
     for (QWidget* c : entry()) {
         EXPECT_FALSE(c->isVisible()) << c->objectName().toStdString();
     }
