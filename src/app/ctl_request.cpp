@@ -91,6 +91,12 @@ int request(const QStringList& args) {
     }
     const Settings& settings = loaded->settings;
     const QString code = opts.value(QStringLiteral("code"));
+    // Listing the dates only reads: it never creates a database.
+    if (dates && !QFileInfo::exists(siteDatabasePath(opts))) {
+        err(QStringLiteral("no database at %1")
+                .arg(QDir::toNativeSeparators(siteDatabasePath(opts))));
+        return kExitRefused;
+    }
 
     return withSiteDatabase(opts, [&](Database& db) {
         const Identification who = Identify(db, code, *now);

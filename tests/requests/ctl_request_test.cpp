@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "requests_fixture.h"
 
 namespace tq::test {
@@ -55,6 +57,15 @@ TEST_F(CtlRequestTest, DatesListsWhatTheEntryOffersInEachMode) {
     r = ctl({QStringLiteral("dates"), QStringLiteral("--code"), QStringLiteral("0001"),
              QStringLiteral("--mode"), QStringLiteral("登録")});
     EXPECT_EQ(r.exitCode, 2);
+
+    // Listing only reads: a database that is not there is not created.
+    const QString elsewhere = dir.filePath(QStringLiteral("none/DB.mdb"));
+    const ToolRun t =
+        runTool(work, {QStringLiteral("request"), QStringLiteral("dates"), QStringLiteral("--code"),
+                       QStringLiteral("0001"), QStringLiteral("--db"), elsewhere});
+    EXPECT_EQ(t.exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("none"))));
 }
 
 TEST_F(CtlRequestTest, RegisterAndCancelPrintTheTerminalsMessagesAndExitByOutcome) {
