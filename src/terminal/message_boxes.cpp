@@ -18,6 +18,14 @@ QMessageBox::Icon boxIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+/// The window the box belonged to takes the keyboard back, also where no window manager
+/// hands it back (a terminal run in a bare X session).
+void giveBackKeyboard(QWidget* parent) {
+    if (parent != nullptr && parent->isVisible()) {
+        parent->activateWindow();
+    }
+}
+
 }  // namespace
 
 void RealMessageBoxes::show(const QString& text, Icon icon, const QString& title) {
@@ -25,13 +33,16 @@ void RealMessageBoxes::show(const QString& text, Icon icon, const QString& title
     // The terminal window stays on top; its boxes must not open behind it.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
+    giveBackKeyboard(parent_);
 }
 
 bool RealMessageBoxes::askOkCancel(const QString& text, Icon icon, const QString& title) {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent_);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok;
+    const bool ok = box.exec() == QMessageBox::Ok;
+    giveBackKeyboard(parent_);
+    return ok;
 }
 
 }  // namespace tq

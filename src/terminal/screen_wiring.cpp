@@ -2,6 +2,7 @@
 
 #include "terminal/masters_screen.h"
 #include "terminal/punch_screen.h"
+#include "terminal/request_screen.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {
@@ -10,6 +11,7 @@ void WireScreens(TerminalWindow& window) {
     // One line per screen: identification and punches, review, requests, staff master and
     // shift calendar, export.
     WirePunchScreen(window);
+    WireRequestScreen(window, *FindPunchScreen(window));
     WireStaffMaster(window);
 }
 

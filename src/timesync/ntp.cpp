@@ -1,6 +1,7 @@
 #include "timesync/ntp.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QLibrary>
 #include <cstdint>
 #include <cstdio>
@@ -103,7 +104,9 @@ QDateTime ClockCheck::check() {
         return clockTime();  // the clock is set once per run; afterwards it is trusted
     }
     const double networkTime = ntp_.getNtpTime();
-    QCoreApplication::processEvents();
+    // Timers and sockets run; the user's next click or key waits until the handler that
+    // asked for the time is done (a code box left by a click would otherwise lose the click).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (networkTime != 0.0) {
         const QDateTime local =
             nearestSecond(fromDayCount(networkTime)).addSecs(kJapanOffsetSeconds);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,9 @@ class RecordingBoxes final : public MessageBoxes {
     };
     void show(const QString& text, Icon icon, const QString& title) override {
         shown.push_back({text, icon, title});
+        if (onShow) {
+            onShow();
+        }
     }
     bool askOkCancel(const QString& text, Icon icon, const QString& title) override {
         shown.push_back({text, icon, title});
@@ -87,7 +91,8 @@ class RecordingBoxes final : public MessageBoxes {
     }
 
     std::vector<Shown> shown;
-    std::deque<bool> answers;  ///< OK (true) or Cancel for each question, in order
+    std::deque<bool> answers;      ///< OK (true) or Cancel for each question, in order
+    std::function<void()> onShow;  ///< runs while a box is shown, to look at the window then
 };
 
 class FixedSystemInfo final : public SystemInfo {
