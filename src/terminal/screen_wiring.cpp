@@ -1,5 +1,6 @@
 #include "terminal/screen_wiring.h"
 
+#include "terminal/export_screen.h"
 #include "terminal/masters_screen.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
@@ -11,6 +12,7 @@ void WireScreens(TerminalWindow& window) {
     // shift calendar, export.
     WirePunchScreen(window);
     WireStaffMaster(window);
+    WireExportScreen(window, *FindPunchScreen(window));
 }
 
 }  // namespace tq
