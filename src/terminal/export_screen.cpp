@@ -65,7 +65,12 @@ void ExportScreen::run() {
     const bool ran = window_.guard([&] {
         result = ExportMonthlyWorkbook(*state.Conn, state.settings, now, folder, report, ask);
     });
-    progress.reset();
+    if (progress) {
+        // The dialog had the focus: the window takes it back before `PassWord` gets it.
+        progress.reset();
+        window_.activateWindow();
+        QCoreApplication::processEvents();
+    }
     running_ = false;
     if (!ran) {
         return;
