@@ -263,7 +263,13 @@ Data fontRecord(const Font& f) {
 }
 
 /// The sheet substream of one sheet.
-QByteArray sheetStream(const Sheet& sheet, bool first, StringTable& sst) {
+/// The height of a row in twips for the default font: 13.5 pt for 11 pt, as spreadsheet
+/// programs size rows of Japanese text.
+int rowHeight(const Font& font) {
+    return std::clamp((font.points * 270 + 5) / 11, 20, 8179);
+}
+
+QByteArray sheetStream(const Sheet& sheet, bool first, int rowTwips, StringTable& sst) {
     Stream s;
     bof(s, 0x0010);
     s.record(kWsBool, Data().u16(0x04C1));  // fit-to-page off, so the print scale counts
@@ -351,7 +357,7 @@ QByteArray sheetStream(const Sheet& sheet, bool first, StringTable& sst) {
                                .u16(rows[i].first)
                                .u16(cells.begin()->first)
                                .u16(cells.rbegin()->first + 1)
-                               .u16(0x00FF)
+                               .u16(rowTwips)
                                .u16(0)
                                .u16(0)
                                .u16(0x0100)
@@ -544,7 +550,7 @@ std::optional<QByteArray> Workbook::build(QString* error) const {
     StringTable sst;
     std::vector<QByteArray> sheetData;
     for (size_t i = 0; i < sheets_.size(); ++i) {
-        sheetData.push_back(sheetStream(sheets_[i], i == 0, sst));
+        sheetData.push_back(sheetStream(sheets_[i], i == 0, rowHeight(fonts_[0]), sst));
     }
 
     auto globals = [&](const std::vector<quint32>& offsets) {
