@@ -61,7 +61,7 @@ ReplaceResult ReplaceFile(const QString& target, const QByteArray& bytes, const 
             result.status = ReplaceStatus::Replaced;
             return result;
         }
-        if (!ask(WorkbookInUseMessage(target))) {
+        if (!ask || !ask(WorkbookInUseMessage(target))) {
             result.status = ReplaceStatus::Cancelled;
             return result;
         }

@@ -28,7 +28,7 @@ struct ReplaceResult {
 
 /// Writes `bytes` to `target` through a temporary file in the target's folder (created when
 /// missing). While the target is in use or cannot be replaced, `ask` gets the in-use message;
-/// when it says no, nothing is written and the previous file stays.
+/// when it says no (or there is nobody to ask), nothing is written and the previous file stays.
 ReplaceResult ReplaceFile(const QString& target, const QByteArray& bytes, const AskRetry& ask);
 
 }  // namespace tq
