@@ -142,6 +142,21 @@ TEST_F(ExportWindowTest, InUseAsksWithOkAndCancelAndCancelKeepsEverything) {
     EXPECT_NE(readFile(target()), QByteArray("previous"));
 }
 
+TEST_F(ExportWindowTest, WorkbookThatCannotBeWrittenSaysSoAndKeepsTheIdentity) {
+    rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
+    writeFile(site.root() + QStringLiteral("/EXCEL"), QByteArray("a file where the folder goes"));
+    identify(QStringLiteral("0001"));
+    QTest::mouseClick(k().出力, Qt::LeftButton);
+    ASSERT_EQ(site.boxes.shown.size(), 1u);
+    EXPECT_TRUE(site.boxes.shown[0].text.startsWith(QStringLiteral("Excelブック(") + target() +
+                                                    QStringLiteral(")を保存できませんでした。")))
+        << site.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(site.boxes.shown[0].icon, Icon::Exclamation);
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(k().社員名->text(), QStringLiteral("山田"));
+    EXPECT_FALSE(w->hasEnded());
+}
+
 TEST_F(ExportWindowTest, NobodyWithRowsOpensNothingButClearsTheIdentity) {
     rows->addWork(QStringLiteral("0001"), QDate(2024, 4, 30), QStringLiteral("A"), 830, 1730);
     identify(QStringLiteral("0001"));
