@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6sql6 libgl-dev
-  libsqlcipher-dev libicu-dev
+  libsqlcipher-dev libicu-dev libgsf-1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic
   python3 python3-xlrd
+  # the readers of the workbook checker (../shared/tools/xls/install_deps.sh installs the same)
+  python3-olefile libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl
 )
 
 missing=()

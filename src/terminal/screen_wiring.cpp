@@ -1,5 +1,6 @@
 #include "terminal/screen_wiring.h"
 
+#include "terminal/export_screen.h"
 #include "terminal/masters_screen.h"
 #include "terminal/punch_screen.h"
 #include "terminal/request_screen.h"
@@ -13,6 +14,7 @@ void WireScreens(TerminalWindow& window) {
     WirePunchScreen(window);
     WireRequestScreen(window, *FindPunchScreen(window));
     WireStaffMaster(window);
+    WireExportScreen(window, *FindPunchScreen(window));
 }
 
 }  // namespace tq

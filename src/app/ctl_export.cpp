@@ -1,0 +1,99 @@
+// tq582ctl export: the monthly workbook of every staff member, written as the terminal's
+// `出力` button writes it, without opening it.
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/ctl_command.h"
+#include "app/ctl_site.h"
+#include "report/monthly_export.h"
+#include "settings/settings.h"
+
+namespace tq::ctl {
+
+namespace {
+
+const char kExportHelp[] =
+    "Writes the month's workbook as the terminal's 出力 button does, without opening it: one\n"
+    "sheet per employee with rows in the month that starts with the payroll period of --now,\n"
+    "named yyyy年mm月度_勤務.xls after the period's last day. Prints the workbook's absolute\n"
+    "path as the last line; prints and writes nothing when nobody has rows in the month.\n"
+    "\n"
+    "  --out DIR   the folder (default ../EXCEL, created when missing)\n"
+    "  --db PATH   the database (default: the system file's [MDBName]); it is never created\n"
+    "  --ini FILE  the settings file (default TQ582.ini)\n"
+    "  --now T     \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
+    "\n"
+    "Exit status: 0 written or nothing to write, 1 when the workbook is open in a spreadsheet\n"
+    "program (the message on standard output), cannot be written or the database fails,\n"
+    "2 wrong usage.";
+
+int exportWorkbook(const QStringList& args) {
+    Options opts(
+        args,
+        {QStringLiteral("db"), QStringLiteral("ini"), QStringLiteral("now"), QStringLiteral("out")},
+        {});
+    if (!opts.ok()) {
+        return usageError(opts.error());
+    }
+    if (!opts.positional().isEmpty()) {
+        return usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
+    }
+    QString error;
+    const auto now = operationTime(opts, &error);
+    if (!now) {
+        return usageError(error);
+    }
+    const QString named = opts.value(QStringLiteral("ini"));
+    if (!named.isEmpty() && !QFileInfo::exists(named)) {
+        err(QStringLiteral("cannot read the settings file %1: no such file")
+                .arg(QDir::toNativeSeparators(named)));
+        return kExitUsage;
+    }
+    auto loaded = LoadSettingsFile(QDir::currentPath(), named, &error);
+    if (!loaded) {
+        err(error);
+        return kExitUsage;
+    }
+    const QString folder = QDir::current().absoluteFilePath(
+        opts.value(QStringLiteral("out"), QStringLiteral("../EXCEL")));
+
+    try {
+        // The export only reads the database: a missing file is reported, never created.
+        auto db = openEmbeddedDatabase(siteDatabasePath(opts),
+                                       QString::fromLatin1(kDatabasePassword), false);
+        // The tool cannot ask: a workbook in use is reported and nothing is written.
+        QString inUse;
+        const ExportResult r = ExportMonthlyWorkbook(*db, loaded->settings, *now, folder, {},
+                                                     [&inUse](const QString& message) {
+                                                         inUse = message;
+                                                         return false;
+                                                     });
+        switch (r.status) {
+            case ExportStatus::Written:
+                out(r.path);
+                return kExitOk;
+            case ExportStatus::NoRows:
+                return kExitOk;
+            case ExportStatus::Cancelled:
+                out(inUse);
+                return kExitRefused;
+            case ExportStatus::Failed:
+                break;
+        }
+        for (const Message& m : r.outcome.messages) {
+            err(m.text);
+        }
+        return kExitRefused;
+    } catch (const DbError& e) {
+        err(e.message());
+        return kExitRefused;
+    }
+}
+
+const CtlCommand exportCommand("export", "export [--out DIR] [--now T]", exportWorkbook,
+                               kExportHelp);
+
+}  // namespace
+
+}  // namespace tq::ctl
