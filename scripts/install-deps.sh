@@ -11,6 +11,8 @@ packages=(
   clang-format
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic
   python3 python3-xlrd
+  clang libclang-rt-14-dev
+  sqlcipher file desktop-file-utils
 )
 
 missing=()
