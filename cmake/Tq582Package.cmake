@@ -68,6 +68,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # Japanese text on the window needs a Japanese font; the launcher of the desktop entry uses
 # the shell's coreutils only.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libcap2-bin")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libcap2-bin, bash-completion")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

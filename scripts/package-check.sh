@@ -63,7 +63,10 @@ fi
 if command -v man >/dev/null; then
   man -w tq582ctl >/dev/null && man -w TQ582 >/dev/null || fail "man pages not found by man"
 fi
-bash -n /usr/share/bash-completion/completions/tq582ctl || fail "bash completion"
+# The completion offers the commands and each command's actions.
+bash -c 'source /usr/share/bash-completion/completions/tq582ctl
+  COMP_WORDS=(tq582ctl staff ""); COMP_CWORD=2; _tq582ctl tq582ctl "" staff
+  [ "${COMPREPLY[*]}" = "set delete list" ]' || fail "bash completion"
 
 echo "== tq582ctl from /usr/bin on a copy of the demo site"
 cp -R /usr/share/tq582/site "$work/site"
