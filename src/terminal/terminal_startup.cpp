@@ -81,6 +81,9 @@ bool TerminalWindow::start() {
         state_.ComputerName = seams_.systemInfo.computerName();
         state_.UserName = seams_.systemInfo.userName();
         state_.systemFile = ReadSystemFile(state_.workingDirectory, state_.ComputerName);
+        for (const QString& problem : state_.systemFile.problems) {
+            message(problem, Icon::Exclamation);
+        }
         state_.clockCheck = std::make_unique<ClockCheck>(
             seams_.ntp, seams_.clock, state_.systemFile.ntpHost, state_.systemFile.ntpPort);
         createManualTimeQuery();
@@ -150,6 +153,10 @@ bool TerminalWindow::loadSettingsFile() {
     if (!loaded) {
         endWithError(SettingsUnreadableMessage(state_.workingDirectory));
         return false;
+    }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        // The terminal still starts: punches are recorded, only the figures would be 0.
+        message(*warning, Icon::Exclamation);
     }
     state_.settings = std::move(loaded->settings);
     state_.settingsEncoding = loaded->encoding;
