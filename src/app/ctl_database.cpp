@@ -34,14 +34,9 @@ int checkDb(const QStringList& args) {
     const QString path = siteDatabasePath(opts);
     out(QStringLiteral("database file: ") + QDir::toNativeSeparators(path));
     QStringList problems;
+    std::unique_ptr<Database> db;
     try {
-        auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
-        problems = db->checkIntegrity();
-        for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
-            if (db->probeTable(def.name) == TableState::Missing) {
-                problems << def.name + QStringLiteral(" is missing");
-            }
-        }
+        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
     } catch (const DbError& e) {
         if (e.kind() == DbFailure::NotFound) {
             err(e.message());
@@ -53,6 +48,24 @@ int checkDb(const QStringList& args) {
             return kExitRefused;
         }
         problems << e.message();
+    }
+    if (db) {
+        // The file opened with its key: a read that fails now fails on a page of the file.
+        try {
+            problems << db->checkIntegrity();
+            for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+                if (db->probeTable(def.name) == TableState::Missing) {
+                    problems << def.name + QStringLiteral(" is missing");
+                }
+            }
+        } catch (const DbError& e) {
+            if (e.kind() == DbFailure::DiskFull || e.kind() == DbFailure::NoPermission ||
+                e.kind() == DbFailure::Busy) {
+                err(e.message());
+                return kExitRefused;
+            }
+            problems << e.message();
+        }
     }
     for (const QString& p : problems) {
         out(QStringLiteral("damage: ") + p);

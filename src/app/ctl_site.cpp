@@ -22,7 +22,7 @@ QString siteDatabasePath(const Options& opts) {
     if (path.isEmpty()) {
         path = DefaultMdbName();
     }
-    return QDir::current().absoluteFilePath(path);
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
 std::optional<QDateTime> operationTime(const Options& opts, QString* error) {
