@@ -115,6 +115,11 @@ class Database {
     /// Returns one line per problem found, nothing when the database is sound. This default
     /// reads every row of every table; an engine with its own check overrides it.
     virtual QStringList checkIntegrity();
+    /// A change of very many rows follows (the start-up move of old rows): the engine may
+    /// give it more memory. `endBulkChange` gives the memory back and shrinks whatever log the
+    /// change left behind. Both do nothing for an engine that manages this itself.
+    virtual void beginBulkChange() {}
+    virtual void endBulkChange() {}
     /// Creates a table with its keys, indexes, defaults and descriptions. A table of that name
     /// that exists already (another terminal may have created it meanwhile) is left as it is.
     virtual void createTable(const TableDef& def) = 0;

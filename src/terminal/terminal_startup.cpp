@@ -128,7 +128,7 @@ bool TerminalWindow::start() {
         // 21: rows older than the previous month move to the archive tables.
         const QDate today = this->now().date();
         const QDate cutoff = QDate(today.year(), today.month(), 1).addMonths(-1);
-        ArchiveOldRows(*state_.Conn, cutoff);
+        tidyOldRows(cutoff);
         return true;
     } catch (const DbError& e) {
         endWithError(e.message());
@@ -216,6 +216,12 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
     TerminalControls& k = controls_;
     if (ended_) {
         event->accept();
+        return;
+    }
+    if (tidying_) {
+        // The old rows are moving on the connection: the end follows the move.
+        closeAfterTidying_ = true;
+        event->ignore();
         return;
     }
     if (k.INI_TEXT->isVisible()) {
