@@ -133,6 +133,12 @@ class Loader {
 
     void line(QStringView raw) {
         const int lineNo = ++out_.lineCount;
+        if (beyondListLimit(raw)) {
+            // A surplus list entry once the warnings are full: counted, nothing kept.
+            ++position_;
+            ++omittedWarnings_;
+            return;
+        }
         const QString line = narrowSettingsLine(raw.toString());
         if (pendingBlockLine_ > 0) {
             // The line after "{ｼﾌﾄ}" is the shift code, whatever it holds.
@@ -163,6 +169,22 @@ class Loader {
             return;
         }
         valueLine(lineNo, trimmed);
+    }
+
+    // Whether the line is a plain ASCII value line of a list that is already full while no
+    // further warning can be kept (the lines that make a settings file of millions of lines).
+    bool beyondListLimit(QStringView raw) const {
+        if (key_.kind != KeyRef::List || ignoringBlock_ || pendingBlockLine_ > 0 ||
+            !warningsFull() || position_ < kListKeys[key_.index].limit) {
+            return false;
+        }
+        for (const QChar c : raw) {
+            if (c.unicode() >= 0x80) {
+                return false;  // could narrow into a key or block line
+            }
+        }
+        const QStringView t = raw.trimmed();
+        return !t.isEmpty() && !raw.startsWith(u'[') && !raw.startsWith(u'#');
     }
 
     void finish() {
