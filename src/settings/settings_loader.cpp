@@ -85,7 +85,6 @@ class Loader {
         out_.encoding = enc;
         qsizetype pos = enc == FileEncoding::Utf8WithBom ? 3 : 0;
         const qsizetype n = bytes.size();
-        bool pendingCr = false;  // the piece before ended in CR: an LF now ends nothing
         while (pos < n) {
             // Pieces end after a line feed, which no CP932 or UTF-8 character contains.
             qsizetype end = std::min(n, pos + kPieceBytes);
@@ -101,19 +100,10 @@ class Loader {
                 if (c != u'\r' && c != u'\n') {
                     continue;
                 }
-                if (pendingCr && i == 0 && c == u'\n') {
-                    pendingCr = false;
-                    start = 1;
-                    continue;
-                }
-                pendingCr = false;
                 line(QStringView(text).mid(start, i - start));
-                if (c == u'\r') {
-                    if (i + 1 < len && text[i + 1] == u'\n') {
-                        ++i;
-                    } else if (i + 1 == len) {
-                        pendingCr = true;
-                    }
+                // A piece ends after a line feed, so CR LF never falls apart between pieces.
+                if (c == u'\r' && i + 1 < len && text[i + 1] == u'\n') {
+                    ++i;
                 }
                 start = i + 1;
             }
