@@ -9,6 +9,7 @@
 
 #include "../testsupport.h"
 #include "punch_fixture.h"
+#include "storage/database.h"
 
 namespace tq::test {
 namespace {
@@ -168,7 +169,9 @@ TEST_F(CtlSiteTest, FullDiskIsReportedAsTheDiskErrorNotAsABrokenTable) {
     if (!disk.mounted()) {
         GTEST_SKIP() << "mounting a small file system needs root";
     }
+    // A database without its tables, then a disk with no room left for them.
     const QString file = disk.path() + QStringLiteral("/DB.mdb");
+    openEmbeddedDatabase(file, QString::fromLatin1(kDatabasePassword), true);
     disk.fill();
     const ToolRun r = run({QStringLiteral("staff"), QStringLiteral("set"), QStringLiteral("--code"),
                            QStringLiteral("0001"), QStringLiteral("--name"), QStringLiteral("x"),
