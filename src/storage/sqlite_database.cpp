@@ -855,9 +855,7 @@ sqlite3* openConnection(const QString& path, int flags) {
             raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
         const DbFailure kind = refineOpenFailure(failureOf(raw, rc), path);
         sqlite3_close_v2(raw);
-        throw DbError(QStringLiteral("cannot open database file %1: %2")
-                          .arg(path, describeOpenFailure(kind, path, msg)),
-                      kind);
+        throw DbError(describeOpenFailure(kind, path, msg), kind);
     }
     return raw;
 }
@@ -907,14 +905,12 @@ void createDatabaseFile(const QString& path, const QString& password) {
     {
         sqlite3* raw = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         const auto close = qScopeGuard([raw] { sqlite3_close_v2(raw); });
-        keyAndVerify(raw, temp, password);
+        keyAndVerify(raw, path, password);  // failures name the file being made
         const int rc = sqlite3_exec(raw, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
             const QString msg = QString::fromUtf8(sqlite3_errmsg(raw));
             const DbFailure kind = failureOf(raw, rc);
-            throw DbError(QStringLiteral("cannot create database file %1: %2")
-                              .arg(path, describeOpenFailure(kind, path, msg)),
-                          kind);
+            throw DbError(describeOpenFailure(kind, path, msg), kind);
         }
     }
     const QByteArray from = QFile::encodeName(temp);
