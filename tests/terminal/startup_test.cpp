@@ -5,6 +5,7 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -247,6 +248,18 @@ TEST(StartUp, ASettingsFileWithoutRulesIsNamedInOneBoxAndTheTerminalStarts) {
         EXPECT_TRUE(site.boxes.shown[0].text.contains(u"設定値を読み取れません"_s));
         EXPECT_EQ(site.boxes.shown[0].icon, Icon::Exclamation);
     }
+}
+
+TEST(StartUp, ASystemFileLineWithANulIsIgnoredWithAMessage) {
+    TerminalSite site;
+    // Cut at the NUL this would name the folder's file "DB": a second database.
+    writeFile(site.workDir() + u"/Sys.ini"_s, QByteArray("[MDBName]\r\n../DB\0/x.mdb\r\n", 25));
+    site.start();
+    ASSERT_TRUE(site.started);
+    ASSERT_EQ(site.boxes.shown.size(), 1u) << site.boxes.texts().join(u'|').toStdString();
+    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"NUL"_s));
+    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"Sys.ini"_s));
+    EXPECT_EQ(site.window().state().MdbName, QDir::cleanPath(site.defaultDb()));
 }
 
 TEST(StartUp, UnreadableSettingsOrDatabaseEndTheProgramWithOneMessage) {
