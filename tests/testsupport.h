@@ -39,7 +39,30 @@ struct ToolRun {
 };
 /// Runs tq582ctl with `args` in `workingDir` and waits for it (30 s at most).
 ToolRun runTool(const QString& workingDir, const QStringList& args);
+/// Runs tq582ctl with arguments given as raw bytes (not necessarily UTF-8) in `workingDir`.
+ToolRun runToolRaw(const QString& workingDir, const QList<QByteArray>& args);
 /// The non-empty lines of a tool's output.
 QStringList nonEmptyLines(const QString& text);
+
+/// A small file system of its own (tmpfs of `bytes`) mounted on a fresh folder, for tests of a
+/// full or read-only disk; unmounted and removed at the end. Needs root: `mounted()` is false
+/// (and the test should skip) when mounting is not allowed.
+class ScratchMount {
+  public:
+    explicit ScratchMount(qint64 bytes);
+    ~ScratchMount();
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+    bool mounted() const { return mounted_; }
+    QString path() const { return dir_.path(); }
+    /// Makes the whole file system read-only (true on success).
+    bool makeReadOnly();
+    /// Fills the file system up to its last byte with a file of its own.
+    void fill();
+
+  private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
 
 }  // namespace tq::test

@@ -83,6 +83,9 @@ std::optional<Settings> loadSettings(const Options& opts) {
         err(QStringLiteral("tq582ctl: ") + error);
         return std::nullopt;
     }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        err(QStringLiteral("warning: ") + *warning);
+    }
     return std::move(loaded->settings);
 }
 

@@ -60,8 +60,7 @@ int exportWorkbook(const QStringList& args) {
 
     try {
         // The export only reads the database: a missing file is reported, never created.
-        auto db = openEmbeddedDatabase(siteDatabasePath(opts),
-                                       QString::fromLatin1(kDatabasePassword), false);
+        auto db = openSiteDatabase(opts, SiteAccess::Read);
         // The tool cannot ask: a workbook in use is reported and nothing is written.
         QString inUse;
         const ExportResult r = ExportMonthlyWorkbook(*db, loaded->settings, *now, folder, {},
@@ -87,7 +86,7 @@ int exportWorkbook(const QStringList& args) {
         return kExitRefused;
     } catch (const DbError& e) {
         err(e.message());
-        return kExitRefused;
+        return e.kind() == DbFailure::NotFound ? kExitUsage : kExitRefused;
     }
 }
 

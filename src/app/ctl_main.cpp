@@ -1,5 +1,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QStringDecoder>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -145,11 +146,77 @@ QString Options::value(const QString& name, const QString& fallback) const {
     return values_.value(name, fallback);
 }
 
+namespace {
+
+// The argument as a reader can see it: control characters written as \t, \n, \xHH.
+QString visible(const QByteArray& raw) {
+    QString s;
+    for (const char c : raw) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == '\t') {
+            s += QStringLiteral("\\t");
+        } else if (u == '\n') {
+            s += QStringLiteral("\\n");
+        } else if (u == '\r') {
+            s += QStringLiteral("\\r");
+        } else if (u < 0x20 || u == 0x7F || u >= 0x80) {
+            s += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        } else {
+            s += QLatin1Char(c);
+        }
+    }
+    return s;
+}
+
+// Whether the text holds a control character: C0, DEL or C1.
+bool hasControl(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+/// Refuses arguments that no box of the window could hold: bytes that are not UTF-8 (they
+/// would all become U+FFFD, and two different codes the same one) and control characters in
+/// values. Paths (--db, --ini) only need to be UTF-8. Prints the problem; false when refused.
+bool argumentsAreText(int argc, char** argv) {
+    bool pathFollows = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(raw);
+        if (utf8.hasError()) {
+            usageError(QStringLiteral("argument %1 \"%2\" is not valid UTF-8 text")
+                           .arg(i)
+                           .arg(visible(raw)));
+            return false;
+        }
+        if (!pathFollows && hasControl(text)) {
+            usageError(QStringLiteral("argument %1 \"%2\" holds a control character (tab, line "
+                                      "break, escape or delete): codes, names, shifts and dates "
+                                      "must be plain text")
+                           .arg(i)
+                           .arg(visible(raw)));
+            return false;
+        }
+        pathFollows = text == u"--db" || text == u"--ini" || text == u"--out";
+    }
+    return true;
+}
+
 }  // namespace tq::ctl
 
 int main(int argc, char** argv) {
     using namespace tq::ctl;
     QCoreApplication app(argc, argv);
+    if (!argumentsAreText(argc, argv)) {
+        return 2;
+    }
     QCoreApplication::setApplicationName(QStringLiteral("tq582ctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TQ582_VERSION));
     QStringList args = QCoreApplication::arguments().mid(1);

@@ -136,14 +136,18 @@ int staffList(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    return withSiteDatabase(*opts, [](Database& db) {
-        for (const StaffRow& r : ListStaff(db)) {
-            out(QStringList{r.code, r.name, QString::number(r.type), r.joined, r.left, r.overtime,
-                            r.shift, r.retired ? QStringLiteral("True") : QStringLiteral("False")}
-                    .join(u'\t'));
-        }
-        return kExitOk;
-    });
+    return withSiteDatabase(
+        *opts,
+        [](Database& db) {
+            for (const StaffRow& r : ListStaff(db)) {
+                out(QStringList{r.code, r.name, QString::number(r.type), r.joined, r.left,
+                                r.overtime, r.shift,
+                                r.retired ? QStringLiteral("True") : QStringLiteral("False")}
+                        .join(u'\t'));
+            }
+            return kExitOk;
+        },
+        SiteAccess::Read);
 }
 
 /// The month option as its first day; prints a usage error when it names no month.
@@ -220,13 +224,16 @@ int shiftShow(const QStringList& args) {
         out(m->text);
         return kExitRefused;
     }
-    return withSiteDatabase(*opts, [&](Database& db) {
-        const DayShifts shifts = MonthShifts(db, code, *first);
-        for (int i = 0; i < first->daysInMonth(); ++i) {
-            out(formatDate(first->addDays(i)) + u'\t' + shifts[static_cast<size_t>(i)]);
-        }
-        return kExitOk;
-    });
+    return withSiteDatabase(
+        *opts,
+        [&](Database& db) {
+            const DayShifts shifts = MonthShifts(db, code, *first);
+            for (int i = 0; i < first->daysInMonth(); ++i) {
+                out(formatDate(first->addDays(i)) + u'\t' + shifts[static_cast<size_t>(i)]);
+            }
+            return kExitOk;
+        },
+        SiteAccess::Read);
 }
 
 /// Dispatches on the action word that follows the command name.

@@ -82,6 +82,9 @@ std::variant<Inputs, int> prepare(const QStringList& args) {
         err(error);
         return kExitUsage;
     }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        err(QStringLiteral("warning: ") + *warning);
+    }
     return Inputs{opts, code, *now, std::move(loaded->settings)};
 }
 
@@ -115,21 +118,24 @@ int review(const QStringList& args) {
         return *code;
     }
     const Inputs& in = std::get<Inputs>(prepared);
-    return withSiteDatabase(in.opts, [&](Database& db) {
-        const Identification who = Identify(db, in.code, in.now);
-        const ReviewResult r = who.identified() ? MonthlyReview(db, who, in.settings, in.now)
-                                                : ReviewResult{who.outcome, {}, {}, {}, -1};
-        if (!r.outcome.accepted) {
-            for (const Message& m : r.outcome.messages) {
-                err(m.text);
+    return withSiteDatabase(
+        in.opts,
+        [&](Database& db) {
+            const Identification who = Identify(db, in.code, in.now);
+            const ReviewResult r = who.identified() ? MonthlyReview(db, who, in.settings, in.now)
+                                                    : ReviewResult{who.outcome, {}, {}, {}, -1};
+            if (!r.outcome.accepted) {
+                for (const Message& m : r.outcome.messages) {
+                    err(m.text);
+                }
+                return kExitRefused;
             }
-            return kExitRefused;
-        }
-        for (const DayFigures& day : r.days) {
-            out(DisplayTexts(day).join(u'\t'));
-        }
-        return kExitOk;
-    });
+            for (const DayFigures& day : r.days) {
+                out(DisplayTexts(day).join(u'\t'));
+            }
+            return kExitOk;
+        },
+        SiteAccess::Read);
 }
 
 const CtlCommand punchCommand("punch", "punch in|out --code CODE [--now T]", punch, kPunchHelp);

@@ -39,15 +39,6 @@ const char kHelp[] =
     "Exit status: 0 written (or dates listed), 1 refused (the message on standard output) or\n"
     "a database failure, 2 wrong usage.";
 
-bool hasControlCharacter(const QString& text) {
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int request(const QStringList& args) {
     const QString action = args.value(0);
     const bool dates = action == QStringLiteral("dates");
@@ -76,13 +67,6 @@ int request(const QStringList& args) {
             return usageError(QStringLiteral("option --%1 is required").arg(name));
         }
     }
-    for (const QString& name : valued) {
-        if (hasControlCharacter(opts.value(name))) {
-            return usageError(
-                QStringLiteral("--%1 holds a control character or bytes that are not UTF-8")
-                    .arg(name));
-        }
-    }
     const std::optional<RequestMode> mode =
         ModeOfWord(opts.value(QStringLiteral("mode"), QStringLiteral("申請")));
     if (!mode) {
@@ -106,41 +90,38 @@ int request(const QStringList& args) {
     }
     const Settings& settings = loaded->settings;
     const QString code = opts.value(QStringLiteral("code"));
-    // Listing the dates only reads: it never creates a database.
-    if (dates && !QFileInfo::exists(siteDatabasePath(opts))) {
-        err(QStringLiteral("no database at %1")
-                .arg(QDir::toNativeSeparators(siteDatabasePath(opts))));
-        return kExitRefused;
-    }
-
-    return withSiteDatabase(opts, [&](Database& db) {
-        const Identification who = Identify(db, code, *now);
-        if (!who.identified()) {
-            printOutcome(who.outcome);
-            return kExitRefused;
-        }
-        if (dates) {
-            for (const QString& d : RequestDateTexts(RequestDates(*mode, *now, settings))) {
-                out(d);
+    // Listing the dates only reads: a missing database is reported, never created.
+    return withSiteDatabase(
+        opts,
+        [&](Database& db) {
+            const Identification who = Identify(db, code, *now);
+            if (!who.identified()) {
+                printOutcome(who.outcome);
+                return kExitRefused;
             }
-            return kExitOk;
-        }
-        RequestEntry entry;
-        entry.mode = *mode;
-        entry.day = opts.value(QStringLiteral("date"));
-        entry.kind = opts.value(QStringLiteral("kind"));
-        entry.value = opts.value(QStringLiteral("value"));
-        // The shift the entry shows once the date is chosen: the day's, else the standard one.
-        const QDate day = parseDate(entry.day);
-        if (day.isValid()) {
-            entry.shift = PrefillForDay(LookUpWorkDay(db, code, day), *who.StaffRecord).shift;
-        }
-        const RequestResult r =
-            action == QStringLiteral("register")
-                ? RegisterRequest(db, toolLogContext(), who, settings, entry, *now)
-                : CancelRequest(db, toolLogContext(), who, settings, entry, *now);
-        return printOutcome(r.outcome);
-    });
+            if (dates) {
+                for (const QString& d : RequestDateTexts(RequestDates(*mode, *now, settings))) {
+                    out(d);
+                }
+                return kExitOk;
+            }
+            RequestEntry entry;
+            entry.mode = *mode;
+            entry.day = opts.value(QStringLiteral("date"));
+            entry.kind = opts.value(QStringLiteral("kind"));
+            entry.value = opts.value(QStringLiteral("value"));
+            // The shift the entry shows once the date is chosen: the day's, else the standard one.
+            const QDate day = parseDate(entry.day);
+            if (day.isValid()) {
+                entry.shift = PrefillForDay(LookUpWorkDay(db, code, day), *who.StaffRecord).shift;
+            }
+            const RequestResult r =
+                action == QStringLiteral("register")
+                    ? RegisterRequest(db, toolLogContext(), who, settings, entry, *now)
+                    : CancelRequest(db, toolLogContext(), who, settings, entry, *now);
+            return printOutcome(r.outcome);
+        },
+        dates ? SiteAccess::Read : SiteAccess::Write);
 }
 
 const CtlCommand requestCommand("request",

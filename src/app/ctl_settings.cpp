@@ -100,6 +100,9 @@ int checkSettings(const QStringList& args) {
         err(error);
         return kExitUnreadable;
     }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        err(QStringLiteral("warning: ") + *warning);
+    }
     const Settings& s = loaded->settings;
     out(QStringLiteral("settings file: %1 (%2)")
             .arg(QDir::toNativeSeparators(QFileInfo(loaded->filePath).absoluteFilePath()),

@@ -1,7 +1,6 @@
 #include "app/ctl_site.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include "common/datetime.h"
 #include "common/sysinfo.h"
@@ -14,12 +13,16 @@ namespace tq::ctl {
 QString siteDatabasePath(const Options& opts) {
     QString path = opts.value(QStringLiteral("db"));
     if (path.isEmpty()) {
-        path = ReadSystemFile(QDir::currentPath(), RealSystemInfo().computerName()).mdbName;
+        const SystemFile sys = ReadSystemFile(QDir::currentPath(), RealSystemInfo().computerName());
+        for (const QString& problem : sys.problems) {
+            err(QStringLiteral("warning: ") + problem);
+        }
+        path = sys.mdbName;
     }
     if (path.isEmpty()) {
         path = DefaultMdbName();
     }
-    return QDir::current().absoluteFilePath(path);
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
 std::optional<QDateTime> operationTime(const Options& opts, QString* error) {
@@ -42,10 +45,10 @@ LogContext toolLogContext() {
     return LogContext{info.computerName(), info.userName(), QStringLiteral("tq582ctl")};
 }
 
-std::unique_ptr<Database> openSiteDatabase(const Options& opts) {
+std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access) {
     const QString path = siteDatabasePath(opts);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+    auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword),
+                                   access == SiteAccess::Write);
     const QString broken = EnsureTables(*db);
     if (!broken.isEmpty()) {
         throw DbError(broken + QStringLiteral("が壊れています"));
@@ -53,13 +56,15 @@ std::unique_ptr<Database> openSiteDatabase(const Options& opts) {
     return db;
 }
 
-int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body) {
+int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body,
+                     SiteAccess access) {
     try {
-        auto db = openSiteDatabase(opts);
+        auto db = openSiteDatabase(opts, access);
         return body(*db);
     } catch (const DbError& e) {
         err(e.message());
-        return kExitRefused;
+        return access == SiteAccess::Read && e.kind() == DbFailure::NotFound ? kExitUsage
+                                                                             : kExitRefused;
     }
 }
 

@@ -32,13 +32,20 @@ std::optional<QDateTime> operationTime(const Options& opts, QString* error);
 /// The tool's log context: this computer, the effective user, program name "tq582ctl".
 LogContext toolLogContext();
 
-/// Opens the site database, creating the file, its folder and missing tables as the terminal
-/// does. Throws DbError when the file cannot be opened or a table is broken.
-std::unique_ptr<Database> openSiteDatabase(const Options& opts);
+/// Whether a command writes to the site database. Only writing commands create it.
+enum class SiteAccess { Read, Write };
+
+/// Opens the site database. For writing, the file, its folder and missing tables are created
+/// as the terminal does at start-up; for reading, a missing file is a DbError of kind
+/// NotFound naming the path, and no file or folder is made. Throws DbError when the file
+/// cannot be opened or a table is broken.
+std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access);
 
 /// Runs `body` on the opened site database. Database failures are printed to standard error
-/// with the engine's message and give kExitRefused.
-int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body);
+/// with the engine's message and give kExitRefused; a missing file for a reading command
+/// gives kExitUsage.
+int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body,
+                     SiteAccess access = SiteAccess::Write);
 
 /// Prints the outcome's messages, one a line, to standard output; kExitOk when accepted.
 int printOutcome(const Outcome& outcome);

@@ -76,11 +76,9 @@ void warnMissingPunches(Database& db, const Identification& who, const Settings&
 
 }  // namespace
 
-std::optional<Message> EmploymentRefusal(const StaffRecord& staff, const QDateTime& CurrentTime,
-                                         const QDate& workingDay) {
-    const QDate today = CurrentTime.date();
+std::optional<Message> EmploymentRefusal(const StaffRecord& staff, const QDate& workingDay) {
     const QDate joined = employmentDate(staff.入社年月日);
-    if (joined.isValid() && joined > today) {
+    if (joined.isValid() && joined > workingDay) {
         return warning(QStringLiteral("入社前です。"));
     }
     const QDate left = employmentDate(staff.退社年月日);
@@ -123,7 +121,7 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
         } else {
             return refused(warning(QStringLiteral("出勤はすでに受付済みです。")));
         }
-        if (auto m = EmploymentRefusal(*who.StaffRecord, CurrentTime, day)) {
+        if (auto m = EmploymentRefusal(*who.StaffRecord, day)) {
             return refused(*m);
         }
         ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("出勤"), statement);
@@ -153,7 +151,7 @@ Outcome ClockOut(Database& db, const LogContext& ctx, const Identification& who,
         const Sql statement =
             row->next() ? ClockOutUpdate(who.code, target.day, who.シフトコード, t, CurrentTime)
                         : ClockOutInsert(who.code, target.day, who.シフトコード, t, CurrentTime);
-        if (auto m = EmploymentRefusal(*who.StaffRecord, CurrentTime, target.day)) {
+        if (auto m = EmploymentRefusal(*who.StaffRecord, target.day)) {
             return refused(*m);
         }
         ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("退勤"), statement);

@@ -42,10 +42,10 @@ struct ClockOutTarget {
 ClockOutTarget ClockOutTargetFor(const QDateTime& CurrentTime, const QString& startTime);
 
 /// The refusal of a punch outside the employee's employment dates, if any: before the
-/// joining day, or after the leaving day (the leaving day itself is a working day). The
-/// leaving day is compared with the working day the punch belongs to, so the clock-out of a
-/// night shift that began on the leaving day is still accepted after midnight.
-std::optional<Message> EmploymentRefusal(const StaffRecord& staff, const QDateTime& CurrentTime,
-                                         const QDate& workingDay);
+/// joining day, or after the leaving day (both days are working days). Both ends are
+/// compared with the working day the punch belongs to: the clock-out of a night shift that
+/// began on the leaving day is accepted after midnight, and a 01:00 clock-out on the joining
+/// day (which belongs to the day before) is refused.
+std::optional<Message> EmploymentRefusal(const StaffRecord& staff, const QDate& workingDay);
 
 }  // namespace tq

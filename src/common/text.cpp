@@ -21,10 +21,42 @@ bool isPlainAscii(const QByteArray& bytes) {
     return true;
 }
 
+// Checked byte by byte: decoding a large file only to learn this would double its memory.
 bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)QString(dec.decode(bytes));
-    return !dec.hasError();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        int trail = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            trail = 1, cp = c & 0x1F, min = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            trail = 2, cp = c & 0x0F, min = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            trail = 3, cp = c & 0x07, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p <= trail) {
+            return false;
+        }
+        for (int k = 1; k <= trail; ++k) {
+            if ((p[k] & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (p[k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        p += trail + 1;
+    }
+    return true;
 }
 
 // One CP932 converter per call: ICU converters are not thread-safe and cheap to open.
@@ -46,22 +78,26 @@ struct Converter {
     Converter& operator=(const Converter&) = delete;
 };
 
-QString fromCp932(const QByteArray& bytes) {
-    if (bytes.isEmpty()) {  // ICU would write its terminator into the shared empty string
+QString fromCp932(const char* data, qsizetype size) {
+    if (size == 0) {  // ICU would write its terminator into the shared empty string
         return QString();
     }
     Converter c;
     if (!c.cnv) {
-        return QString::fromLatin1(bytes);
+        return QString::fromLatin1(data, size);
     }
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t need = ucnv_toUChars(c.cnv, nullptr, 0, bytes.constData(),
-                                       static_cast<int32_t>(bytes.size()), &status);
+    const int32_t need =
+        ucnv_toUChars(c.cnv, nullptr, 0, data, static_cast<int32_t>(size), &status);
     status = U_ZERO_ERROR;
     QString out(need, Qt::Uninitialized);
-    ucnv_toUChars(c.cnv, reinterpret_cast<UChar*>(out.data()), need + 1, bytes.constData(),
-                  static_cast<int32_t>(bytes.size()), &status);
+    ucnv_toUChars(c.cnv, reinterpret_cast<UChar*>(out.data()), need + 1, data,
+                  static_cast<int32_t>(size), &status);
     return out;
+}
+
+QString fromCp932(const QByteArray& bytes) {
+    return fromCp932(bytes.constData(), bytes.size());
 }
 
 QByteArray toCp932(const QString& text) {
@@ -83,6 +119,23 @@ QByteArray toCp932(const QString& text) {
 }
 
 }  // namespace
+
+FileEncoding detectSiteEncoding(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return FileEncoding::Utf8WithBom;
+    }
+    if (!isPlainAscii(bytes) && isValidUtf8(bytes)) {
+        return FileEncoding::Utf8;
+    }
+    return FileEncoding::Cp932;
+}
+
+QString decodeSitePiece(const char* data, qsizetype size, FileEncoding encoding) {
+    if (encoding == FileEncoding::Cp932) {
+        return fromCp932(data, size);
+    }
+    return QString::fromUtf8(data, size);
+}
 
 QString decodeSiteText(const QByteArray& bytes, FileEncoding* detected) {
     static const QByteArray bom("\xEF\xBB\xBF");

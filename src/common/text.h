@@ -13,6 +13,11 @@ enum class FileEncoding { Cp932, Utf8, Utf8WithBom };
 /// Decodes a text file's bytes: UTF-8 when the bytes are valid UTF-8 and not plain ASCII (or
 /// start with a UTF-8 byte-order mark), CP932 otherwise.
 QString decodeSiteText(const QByteArray& bytes, FileEncoding* detected = nullptr);
+/// The encoding `decodeSiteText` reads these bytes in, without decoding them.
+FileEncoding detectSiteEncoding(const QByteArray& bytes);
+/// Decodes a piece of a file in a known encoding (a byte-order mark is not expected here).
+/// Pieces cut after a line feed decode exactly as the whole file would.
+QString decodeSitePiece(const char* data, qsizetype size, FileEncoding encoding);
 /// Encodes text in the given encoding (the BOM is written back for Utf8WithBom).
 QByteArray encodeSiteText(const QString& text, FileEncoding encoding);
 

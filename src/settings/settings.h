@@ -111,6 +111,11 @@ QString narrowSettingsLine(const QString& line);
 /// Loads the settings from the bytes of a settings file. Pure: no file or widget access.
 LoadedSettings LoadSettings(const QByteArray& fileBytes);
 
+/// The warning for a settings file that yields no rules at all (empty, binary, or in an
+/// encoding the loader does not read, such as UTF-16): every time and unit would count as 0
+/// and pay would be wrong without a sign. Names the file; nothing when any rule was read.
+std::optional<QString> NoRulesWarning(const LoadedSettings& loaded);
+
 /// Chooses and reads the settings file: `fileName` (empty means "TQ582.ini"), or
 /// "TQ582.ini" in `directory` when no file of that name exists. Returns nothing and sets
 /// `error` to a message naming the file when neither can be read.

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
@@ -77,53 +78,131 @@ class Loader {
   public:
     explicit Loader(LoadedSettings& out) : out_(out) {}
 
-    void run(const QStringList& lines) {
-        out_.lineCount = static_cast<int>(lines.size());
-        const auto& keys = keyTable();
-        const QString blockLine = kShiftBlockLine.toString();
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const int lineNo = static_cast<int>(i) + 1;
-            const QString line = narrowSettingsLine(lines[i]);
-            const QString trimmed = line.trimmed();
-            if (trimmed.isEmpty()) {
-                continue;
+    /// Reads the file's bytes a piece at a time: the memory used stays the same whatever
+    /// the number of lines.
+    void run(const QByteArray& bytes) {
+        const FileEncoding enc = detectSiteEncoding(bytes);
+        out_.encoding = enc;
+        qsizetype pos = enc == FileEncoding::Utf8WithBom ? 3 : 0;
+        const qsizetype n = bytes.size();
+        while (pos < n) {
+            // Pieces end after a line feed, which no CP932 or UTF-8 character contains.
+            qsizetype end = std::min(n, pos + kPieceBytes);
+            if (end < n) {
+                const qsizetype lf = bytes.lastIndexOf('\n', end - 1);
+                end = lf >= pos ? lf + 1 : n;
             }
-            if (trimmed == blockLine) {
-                if (i + 1 >= lines.size()) {
-                    warn(lineNo, QString(),
-                         QStringLiteral("\"{ｼﾌﾄ}\" is the last line and has no shift code: "
-                                        "no shift is added"));
-                    break;
+            const QString text = decodeSitePiece(bytes.constData() + pos, end - pos, enc);
+            qsizetype start = 0;
+            const qsizetype len = text.size();
+            for (qsizetype i = 0; i < len; ++i) {
+                const QChar c = text[i];
+                if (c != u'\r' && c != u'\n') {
+                    continue;
                 }
-                ++i;
-                startBlock(lineNo, lineNo + 1, narrowSettingsLine(lines[i]).trimmed());
-                continue;
+                line(QStringView(text).mid(start, i - start));
+                // A piece ends after a line feed, so CR LF never falls apart between pieces.
+                if (c == u'\r' && i + 1 < len && text[i + 1] == u'\n') {
+                    ++i;
+                }
+                start = i + 1;
             }
-            if (ignoringBlock_) {
-                continue;
+            if (start < len) {
+                line(QStringView(text).mid(start));
             }
-            if (line.startsWith(u'[')) {
-                keyText_ = trimmed;
-                haveKey_ = true;
-                key_ = keys.value(trimmed);
-                keyLine(lineNo);
-                continue;
-            }
-            if (line.startsWith(u'#')) {
-                continue;
-            }
-            valueLine(lineNo, trimmed);
+            pos = end;
         }
+        finish();
     }
 
   private:
+    static constexpr qsizetype kPieceBytes = 1 << 20;
+    // Warnings kept in full; past this many they are only counted, so that a file of millions
+    // of surplus lines cannot exhaust the memory.
+    static constexpr size_t kMaxWarnings = 1000;
+
+    void line(QStringView raw) {
+        const int lineNo = ++out_.lineCount;
+        if (beyondListLimit(raw)) {
+            // A surplus list entry once the warnings are full: counted, nothing kept.
+            ++position_;
+            ++omittedWarnings_;
+            return;
+        }
+        const QString line = narrowSettingsLine(raw.toString());
+        if (pendingBlockLine_ > 0) {
+            // The line after "{ｼﾌﾄ}" is the shift code, whatever it holds.
+            const int blockLine = pendingBlockLine_;
+            pendingBlockLine_ = 0;
+            startBlock(blockLine, lineNo, line.trimmed());
+            return;
+        }
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty()) {
+            return;
+        }
+        if (trimmed == kShiftBlockLine) {
+            pendingBlockLine_ = lineNo;
+            return;
+        }
+        if (ignoringBlock_) {
+            return;
+        }
+        if (line.startsWith(u'[')) {
+            keyText_ = trimmed;
+            haveKey_ = true;
+            key_ = keyTable().value(trimmed);
+            keyLine(lineNo);
+            return;
+        }
+        if (line.startsWith(u'#')) {
+            return;
+        }
+        valueLine(lineNo, trimmed);
+    }
+
+    // Whether the line is a plain ASCII value line of a list that is already full while no
+    // further warning can be kept (the lines that make a settings file of millions of lines).
+    bool beyondListLimit(QStringView raw) const {
+        if (key_.kind != KeyRef::List || ignoringBlock_ || pendingBlockLine_ > 0 ||
+            !warningsFull() || position_ < kListKeys[key_.index].limit) {
+            return false;
+        }
+        for (const QChar c : raw) {
+            if (c.unicode() >= 0x80) {
+                return false;  // could narrow into a key or block line
+            }
+        }
+        const QStringView t = raw.trimmed();
+        return !t.isEmpty() && !raw.startsWith(u'[') && !raw.startsWith(u'#');
+    }
+
+    void finish() {
+        if (pendingBlockLine_ > 0) {
+            warn(pendingBlockLine_, QString(),
+                 QStringLiteral("\"{ｼﾌﾄ}\" is the last line and has no shift code: "
+                                "no shift is added"));
+        }
+        if (omittedWarnings_ > 0) {
+            out_.warnings.push_back(
+                {0, QString(),
+                 QStringLiteral("%1 more warnings of the same kinds are not listed")
+                     .arg(omittedWarnings_)});
+        }
+    }
+
     Settings& settings() { return out_.settings; }
     ShiftRules& shift() { return out_.settings.shifts[static_cast<size_t>(k_)]; }
     ShiftOrigins& origins() { return out_.origins.shifts[static_cast<size_t>(k_)]; }
 
     void warn(int line, const QString& key, const QString& message) {
+        if (out_.warnings.size() >= kMaxWarnings) {
+            ++omittedWarnings_;
+            return;
+        }
         out_.warnings.push_back({line, key, message});
     }
+    bool warningsFull() const { return out_.warnings.size() >= kMaxWarnings; }
     // A warning about something in the current block, named at the start of the message.
     void warnIn(int line, const QString& key, const QString& message) {
         warn(line, key, blockName() + QStringLiteral(": ") + message);
@@ -225,7 +304,9 @@ class Loader {
 
     void storeSingle(int lineNo, const QString& value) {
         int& from = origins().singleLines[static_cast<size_t>(key_.index)];
-        if (from != 0) {
+        if (from != 0 && warningsFull()) {
+            ++omittedWarnings_;
+        } else if (from != 0) {
             warnIn(lineNo, keyName(),
                    QStringLiteral("given again: %1 replaces %2 of line %3")
                        .arg(quoted(value), quoted(shift().*(kSingleKeys[key_.index].member)))
@@ -239,6 +320,10 @@ class Loader {
         const ListKey& key = kListKeys[key_.index];
         QStringList& list = shift().*(key.member);
         if (++position_ > key.limit) {
+            if (warningsFull()) {
+                ++omittedWarnings_;
+                return;
+            }
             warnIn(lineNo, keyName(),
                    QStringLiteral("entry %1 is beyond the %2 entries the list may hold: ignored")
                        .arg(position_)
@@ -267,16 +352,40 @@ class Loader {
     QString keyText_;
     bool ignoringBlock_ = false;
     int ignoredBlocks_ = 0;
-    int position_ = 0;  // entries given since the current key line
+    int position_ = 0;          // entries given since the current key line
+    int pendingBlockLine_ = 0;  // a "{ｼﾌﾄ}" line waiting for its shift code line
+    qint64 omittedWarnings_ = 0;
 };
 
 }  // namespace
 
 LoadedSettings LoadSettings(const QByteArray& fileBytes) {
     LoadedSettings out;
-    const QStringList lines = SettingsLines(decodeSiteText(fileBytes, &out.encoding));
-    Loader(out).run(lines);
+    Loader(out).run(fileBytes);
     return out;
+}
+
+std::optional<QString> NoRulesWarning(const LoadedSettings& loaded) {
+    const SettingsOrigins& o = loaded.origins;
+    bool any =
+        o.給与締日Line != 0 || o.過日修正可能日Line != 0 || loaded.settings.shiftCodes.size() > 1;
+    for (const ShiftOrigins& shift : o.shifts) {
+        for (const int line : shift.singleLines) {
+            any = any || line != 0;
+        }
+        for (const std::vector<int>& lines : shift.listLines) {
+            any = any || !lines.empty();
+        }
+    }
+    if (any) {
+        return std::nullopt;
+    }
+    const QString name =
+        loaded.filePath.isEmpty()
+            ? QStringLiteral("TQ582.ini")
+            : QDir::toNativeSeparators(QFileInfo(loaded.filePath).absoluteFilePath());
+    return QStringLiteral("設定ファイル(") + name +
+           QStringLiteral(")から設定値を読み取れません。勤務時間はすべて0として計算されます。");
 }
 
 std::optional<LoadedSettings> LoadSettingsFile(const QString& directory, const QString& fileName,

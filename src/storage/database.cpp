@@ -4,6 +4,20 @@
 
 namespace tq {
 
+QStringList Database::checkIntegrity() {
+    QStringList problems;
+    for (const QString& table : tableNames()) {
+        try {
+            auto rows = query(Sql(QStringLiteral("SELECT * FROM [") + table + QLatin1Char(']')));
+            while (rows->next()) {
+            }
+        } catch (const DbError& e) {
+            problems << table + QStringLiteral(": ") + e.message();
+        }
+    }
+    return problems;
+}
+
 bool ResultSet::isNull(const QString& field) const {
     return std::holds_alternative<SqlNull>(value(field));
 }

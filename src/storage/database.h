@@ -30,6 +30,9 @@ enum class DbFailure {
     Busy,          ///< another connection held the lock for longer than the busy timeout
     NotADatabase,  ///< wrong password, or not a database file of this system
     NotFound,      ///< the database file does not exist
+    Damaged,       ///< the file or a table in it is damaged (torn, truncated, corrupt pages)
+    DiskFull,      ///< the disk (or the user's quota) has no room for the change
+    NoPermission,  ///< the file or its folder may not be written (permissions, read-only disk)
 };
 
 class DbError : public std::runtime_error {
@@ -103,8 +106,20 @@ class Database {
   public:
     virtual ~Database() = default;
 
-    /// Tells whether a table is missing, readable, or present but unreadable.
+    /// Tells whether a table is missing, readable, or present but damaged, from the schema and
+    /// a read of the table's first rows: its cost does not grow with the rows the table holds.
+    /// An engine that cannot read at all (disk full, no permission, server gone) throws
+    /// DbError rather than calling the table damaged.
     virtual TableState probeTable(const QString& name) = 0;
+    /// The engine's full check of the database, for a nightly job: every page and row read.
+    /// Returns one line per problem found, nothing when the database is sound. This default
+    /// reads every row of every table; an engine with its own check overrides it.
+    virtual QStringList checkIntegrity();
+    /// A change of very many rows follows (the start-up move of old rows): the engine may
+    /// give it more memory. `endBulkChange` gives the memory back and shrinks whatever log the
+    /// change left behind. Both do nothing for an engine that manages this itself.
+    virtual void beginBulkChange() {}
+    virtual void endBulkChange() {}
     /// Creates a table with its keys, indexes, defaults and descriptions. A table of that name
     /// that exists already (another terminal may have created it meanwhile) is left as it is.
     virtual void createTable(const TableDef& def) = 0;

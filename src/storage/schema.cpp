@@ -171,7 +171,7 @@ namespace {
 // from the table; returns the number of rows moved. Only the columns both tables have are
 // copied: an existing table is never repaired, so it may lack some.
 int moveRows(Database& db, const QString& table, const QString& archive, const QString& column,
-             const std::function<void(Sql&)>& addCutoff) {
+             const std::function<void(Sql&)>& addCutoff, const ArchiveProgress& progress) {
     const QStringList archiveColumns = db.columnNames(archive);
     QStringList common;
     for (const QString& c : db.columnNames(table)) {
@@ -187,7 +187,13 @@ int moveRows(Database& db, const QString& table, const QString& archive, const Q
     Sql remove(QStringLiteral("DELETE * FROM ") + table + QStringLiteral(" WHERE ") + column +
                QStringLiteral(" < "));
     addCutoff(remove);
+    if (progress) {
+        progress(QStringLiteral("%1の古い記録を%2へ写しています…").arg(table, archive));
+    }
     const int copied = db.execute(copy);
+    if (progress) {
+        progress(QStringLiteral("写し終えた%1件を%2から消しています…").arg(copied).arg(table));
+    }
     const int removed = db.execute(remove);
     if (copied != removed) {
         throw DbError(QStringLiteral("moving old rows of %1: %2 copied but %3 deleted")
@@ -198,17 +204,35 @@ int moveRows(Database& db, const QString& table, const QString& archive, const Q
     return removed;
 }
 
+qint64 countBefore(Database& db, const QString& table, const QString& column,
+                   const std::function<void(Sql&)>& addCutoff) {
+    Sql count(QStringLiteral("SELECT count(*) AS n FROM [") + table + QStringLiteral("] WHERE ") +
+              column + QStringLiteral(" < "));
+    addCutoff(count);
+    auto rs = db.query(count);
+    return rs->next() ? rs->integer(QStringLiteral("n")) : 0;
+}
+
 }  // namespace
 
-std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff) {
+std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
+                                   const ArchiveProgress& progress) {
     WriteTransaction tx(db);
-    const int work = moveRows(db, QStringLiteral("T_勤務"), kWorkArchiveTable,
-                              QStringLiteral("勤務日"), [&](Sql& s) { s.date(cutoff); });
-    const int log =
-        moveRows(db, QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"),
-                 [&](Sql& s) { s.dateTime(wallClock(cutoff)); });
+    const int work = moveRows(
+        db, QStringLiteral("T_勤務"), kWorkArchiveTable, QStringLiteral("勤務日"),
+        [&](Sql& s) { s.date(cutoff); }, progress);
+    const int log = moveRows(
+        db, QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"),
+        [&](Sql& s) { s.dateTime(wallClock(cutoff)); }, progress);
     tx.commit();
     return {work, log};
+}
+
+std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff) {
+    return {countBefore(db, QStringLiteral("T_勤務"), QStringLiteral("勤務日"),
+                        [&](Sql& s) { s.date(cutoff); }),
+            countBefore(db, QStringLiteral("T_ログ"), QStringLiteral("処理日時"),
+                        [&](Sql& s) { s.dateTime(wallClock(cutoff)); })};
 }
 
 }  // namespace tq

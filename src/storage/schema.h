@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <utility>
 
 #include "storage/database.h"
@@ -34,9 +35,18 @@ TableDef DefineWorkTable();   ///< T_勤務
 /// empty string when all three are usable. The archive tables are created alongside.
 QString EnsureTables(Database& db);
 
+/// Tells what the move is doing, before each of its steps (copying, then deleting, the old
+/// rows of T_勤務 and then of T_ログ), in words the terminal shows.
+using ArchiveProgress = std::function<void(const QString& what)>;
+
 /// Moves work rows with 勤務日 before `cutoff` and log rows with 処理日時 before `cutoff`
 /// 00:00:00 into T_勤務_保存 and T_ログ_保存, in one transaction. Returns the numbers of work
 /// and log rows moved.
-std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff);
+std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
+                                   const ArchiveProgress& progress = {});
+
+/// The numbers of work and log rows that `ArchiveOldRows` would move (read through the
+/// indexes on 勤務日 and 処理日時).
+std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff);
 
 }  // namespace tq

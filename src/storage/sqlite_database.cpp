@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -97,7 +98,7 @@ QString quoteText(const QString& text) {
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
-DbFailure failureOf(int code) {
+DbFailure failureOf(sqlite3* db, int code) {
     switch (code & 0xff) {
         case SQLITE_CONSTRAINT:
             return DbFailure::Constraint;
@@ -106,13 +107,34 @@ DbFailure failureOf(int code) {
             return DbFailure::Busy;
         case SQLITE_NOTADB:
             return DbFailure::NotADatabase;
+        case SQLITE_CORRUPT:
+            return DbFailure::Damaged;
+        case SQLITE_FULL:
+            return DbFailure::DiskFull;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return DbFailure::NoPermission;
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN: {
+            // The operating system's reason tells a full disk and a refused write from other
+            // input/output failures.
+            const int e = db ? sqlite3_system_errno(db) : 0;
+            if (e == ENOSPC || e == EDQUOT) {
+                return DbFailure::DiskFull;
+            }
+            if (e == EACCES || e == EPERM || e == EROFS) {
+                return DbFailure::NoPermission;
+            }
+            return DbFailure::General;
+        }
         default:
             return DbFailure::General;
     }
 }
 
 [[noreturn]] void fail(sqlite3* db, int code) {
-    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), failureOf(code));
+    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), failureOf(db, code));
 }
 
 // The typed reading of a result column, from its declared type.
@@ -463,20 +485,54 @@ class SqliteDatabase final : public Database {
             if (!find.step()) {
                 return TableState::Missing;
             }
-        } catch (const DbError&) {
-            return TableState::Broken;
-        }
-        // Every row is read in full (a count could be answered from an index alone), so a
-        // damaged page of the table shows here.
-        try {
-            Statement all(db_, QStringLiteral("SELECT * FROM ") + quoteName(name));
-            all.bind({});
-            while (all.step()) {
+            // The first rows in full: a table whose root page or first leaf is damaged shows
+            // here; damage deeper in is found by checkIntegrity, which reads everything.
+            Statement first(db_, QStringLiteral("SELECT * FROM ") + quoteName(name) +
+                                     QStringLiteral(" LIMIT 16"));
+            first.bind({});
+            while (first.step()) {
             }
             return TableState::Present;
-        } catch (const DbError&) {
+        } catch (const DbError& e) {
+            // A full disk, a refused write or a lock held elsewhere is the engine's failure
+            // and is reported as such; anything else (damaged pages, a definition that no
+            // longer reads) makes the table broken.
+            if (e.kind() == DbFailure::DiskFull || e.kind() == DbFailure::NoPermission ||
+                e.kind() == DbFailure::Busy) {
+                throw;
+            }
             return TableState::Broken;
         }
+    }
+
+    void beginBulkChange() override {
+        // 256 MB of page cache: the move of a million rows touches every page of the tables
+        // and their indexes, and with the default cache re-reads them from disk many times.
+        run(QStringLiteral("PRAGMA cache_size = -262144"), {});
+    }
+
+    void endBulkChange() override {
+        run(QStringLiteral("PRAGMA cache_size = -2000"), {});
+        // The write-ahead log grew to the size of the move; without this it would keep that
+        // size on disk for the life of the program.
+        Statement st(db_, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        st.bind({});
+        while (st.step()) {
+        }
+        sqlite3_db_release_memory(db_);
+    }
+
+    QStringList checkIntegrity() override {
+        QStringList problems;
+        Statement st(db_, QStringLiteral("PRAGMA integrity_check"));
+        st.bind({});
+        while (st.step()) {
+            const QString line = std::get<QString>(st.column(0, ReadAs::Text));
+            if (line != u"ok") {
+                problems << line;
+            }
+        }
+        return problems;
     }
 
     void createTable(const TableDef& def) override {
@@ -724,6 +780,53 @@ class SqliteDatabase final : public Database {
 
 namespace {
 
+// The smallest file a database of this system can be: one page of the engine's default size.
+constexpr qint64 kMinimumFileSize = 1024;
+
+// What the first read's failure means, naming the file and the cause. Only a file that is
+// not a database of this system (or was keyed with another password) is a key problem.
+QString describeOpenFailure(DbFailure kind, const QString& path, const QString& engineText) {
+    switch (kind) {
+        case DbFailure::NotADatabase:
+            return QStringLiteral(
+                       "database file %1 is not a database of this system or was "
+                       "made with another key: %2")
+                .arg(path, engineText);
+        case DbFailure::Damaged:
+            return QStringLiteral("database file %1 is damaged: %2").arg(path, engineText);
+        case DbFailure::DiskFull:
+            return QStringLiteral("the disk is full: database file %1 cannot be written: %2")
+                .arg(path, engineText);
+        case DbFailure::NoPermission:
+            return QStringLiteral(
+                       "database file %1 or its folder cannot be written (no "
+                       "permission, or a read-only disk): %2")
+                .arg(path, engineText);
+        case DbFailure::Busy:
+            return QStringLiteral("database file %1 is kept busy by another program: %2")
+                .arg(path, engineText);
+        default:
+            return QStringLiteral("database file %1 cannot be read: %2").arg(path, engineText);
+    }
+}
+
+// An open or first read that failed without a reason the engine could name: the engine
+// also needs to write its journal files beside the database, so a file or folder that may
+// not be written is the likely cause.
+DbFailure refineOpenFailure(DbFailure kind, const QString& path) {
+    if (kind != DbFailure::General) {
+        return kind;
+    }
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const bool fileWritable =
+        ::access(file.constData(), F_OK) != 0 || ::access(file.constData(), W_OK) == 0;
+    if (!fileWritable || ::access(folder.constData(), W_OK) != 0) {
+        return DbFailure::NoPermission;
+    }
+    return kind;
+}
+
 // Keys a freshly opened connection and proves the key with a first read.
 void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
     const QByteArray key = password.toUtf8();
@@ -739,11 +842,8 @@ void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
     if (rc != SQLITE_OK) {
         const QString msg = QString::fromUtf8(error ? error : sqlite3_errmsg(raw));
         sqlite3_free(error);
-        const DbFailure kind = failureOf(rc);
-        throw DbError(QStringLiteral("database file %1 cannot be read with the database "
-                                     "password: %2")
-                          .arg(path, msg),
-                      kind == DbFailure::Busy ? kind : DbFailure::NotADatabase);
+        const DbFailure kind = refineOpenFailure(failureOf(raw, rc), path);
+        throw DbError(describeOpenFailure(kind, path, msg), kind);
     }
 }
 
@@ -753,11 +853,40 @@ sqlite3* openConnection(const QString& path, int flags) {
     if (rc != SQLITE_OK) {
         const QString msg =
             raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
+        const DbFailure kind = refineOpenFailure(failureOf(raw, rc), path);
         sqlite3_close_v2(raw);
-        throw DbError(QStringLiteral("cannot open database file %1: %2").arg(path, msg),
-                      failureOf(rc));
+        throw DbError(describeOpenFailure(kind, path, msg), kind);
     }
     return raw;
+}
+
+// The prefix of the temporary names a creation writes its file under; the process id follows.
+QString tempPrefix(const QString& path) {
+    return QFileInfo(path).fileName() + QStringLiteral(".new-");
+}
+
+// Removes what interrupted creations left beside `path`: temporary files (with their
+// journals) whose process no longer runs. A creation still under way keeps its file.
+void removeLeftoverTempFiles(const QString& path) {
+    const QFileInfo info(path);
+    const QDir dir = info.absoluteDir();
+    const QString prefix = tempPrefix(path);
+    for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
+        QString pidText = name.mid(prefix.size());
+        const qsizetype dash = pidText.indexOf(u'-');  // "-wal", "-shm", "-journal"
+        if (dash >= 0) {
+            pidText.truncate(dash);
+        }
+        bool ok = false;
+        const qint64 pid = pidText.toLongLong(&ok);
+        if (!ok || pid <= 0) {
+            continue;
+        }
+        const bool running = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+        if (!running || pid == QCoreApplication::applicationPid()) {
+            QFile::remove(dir.filePath(name));
+        }
+    }
 }
 
 // Creates a new keyed database file at `path`. The file is written complete under another
@@ -765,16 +894,23 @@ sqlite3* openConnection(const QString& path, int flags) {
 // half-made file (its key would be derived from a different salt). When another terminal
 // wins the race, its file is kept.
 void createDatabaseFile(const QString& path, const QString& password) {
-    const QString temp = path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
-    QFile::remove(temp);
+    removeLeftoverTempFiles(path);
+    const QString temp = QFileInfo(path).absoluteDir().filePath(tempPrefix(path)) +
+                         QString::number(QCoreApplication::applicationPid());
+    const auto dropTemp = qScopeGuard([&temp] {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+            QFile::remove(temp + QLatin1String(suffix));
+        }
+    });
     {
         sqlite3* raw = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         const auto close = qScopeGuard([raw] { sqlite3_close_v2(raw); });
-        keyAndVerify(raw, temp, password);
-        if (sqlite3_exec(raw, "PRAGMA user_version = 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        keyAndVerify(raw, path, password);  // failures name the file being made
+        const int rc = sqlite3_exec(raw, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
             const QString msg = QString::fromUtf8(sqlite3_errmsg(raw));
-            QFile::remove(temp);
-            throw DbError(QStringLiteral("cannot create database file %1: %2").arg(path, msg));
+            const DbFailure kind = failureOf(raw, rc);
+            throw DbError(describeOpenFailure(kind, path, msg), kind);
         }
     }
     const QByteArray from = QFile::encodeName(temp);
@@ -782,12 +918,16 @@ void createDatabaseFile(const QString& path, const QString& password) {
     if (::link(from.constData(), to.constData()) != 0 && errno != EEXIST) {
         // A file system without hard links: a plain rename, unless the file appeared.
         if (!QFile::exists(path) && ::rename(from.constData(), to.constData()) != 0) {
-            const QString msg = QString::fromLocal8Bit(std::strerror(errno));
-            QFile::remove(temp);
-            throw DbError(QStringLiteral("cannot create database file %1: %2").arg(path, msg));
+            const int e = errno;
+            const DbFailure kind = e == ENOSPC || e == EDQUOT ? DbFailure::DiskFull
+                                   : e == EACCES || e == EPERM || e == EROFS
+                                       ? DbFailure::NoPermission
+                                       : DbFailure::General;
+            throw DbError(QStringLiteral("cannot create database file %1: %2")
+                              .arg(path, QString::fromLocal8Bit(std::strerror(e))),
+                          kind);
         }
     }
-    QFile::remove(temp);
 }
 
 }  // namespace
@@ -801,9 +941,18 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
         }
         if (!QDir().mkpath(info.absolutePath())) {
             throw DbError(QStringLiteral("cannot create the folder of the database file: ") +
-                          info.absolutePath());
+                              info.absolutePath(),
+                          DbFailure::NoPermission);
         }
         createDatabaseFile(path, password);
+    } else if (info.isFile() && info.size() < kMinimumFileSize) {
+        // The engine would take an empty or cut-short file for a new database and quietly
+        // start over with nobody in it.
+        throw DbError(QStringLiteral("database file %1 is damaged: it holds %2 bytes, less than "
+                                     "one page of a database")
+                          .arg(path)
+                          .arg(info.size()),
+                      DbFailure::Damaged);
     }
     sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE);
     auto db = std::make_unique<SqliteDatabase>(raw);

@@ -78,7 +78,17 @@ SystemFile ReadSystemFile(const QString& directory, const QString& computerName)
     }
 
     QString section;
+    int lineNo = 0;
     for (const QString& line : lines) {
+        ++lineNo;
+        if (line.contains(QChar(u'\0'))) {
+            // A path cut short at the NUL would name another database file: the line is of no
+            // use, whatever section it is in.
+            out.problems << QStringLiteral("%1: line %2 holds a NUL byte and is ignored")
+                                .arg(QDir::toNativeSeparators(path))
+                                .arg(lineNo);
+            continue;
+        }
         if (line == u"[WebCam]" || line == u"[MDBName]" || line.startsWith(QLatin1Char('['))) {
             section = trimBlanks(line);
             continue;

@@ -2,6 +2,7 @@
 // The system file: which database file a terminal uses, and which time server it asks.
 
 #include <QString>
+#include <QStringList>
 
 namespace tq {
 
@@ -14,6 +15,8 @@ struct SystemFile {
     QString ntpHost;  ///< the time server host ("ntp.nict.jp" unless "[NTPServer]" names one)
     int ntpPort = 123;
     QString fileRead;  ///< the system file that was read, empty when none exists
+    /// Lines that could not be used, each with the reason (a NUL byte, say), in line order.
+    QStringList problems;
 };
 
 /// Reads "Sys_" + computerName + ".ini" in `directory` when it exists, otherwise "Sys.ini";

@@ -81,6 +81,9 @@ bool TerminalWindow::start() {
         state_.ComputerName = seams_.systemInfo.computerName();
         state_.UserName = seams_.systemInfo.userName();
         state_.systemFile = ReadSystemFile(state_.workingDirectory, state_.ComputerName);
+        for (const QString& problem : state_.systemFile.problems) {
+            message(problem, Icon::Exclamation);
+        }
         state_.clockCheck = std::make_unique<ClockCheck>(
             seams_.ntp, seams_.clock, state_.systemFile.ntpHost, state_.systemFile.ntpPort);
         createManualTimeQuery();
@@ -125,7 +128,7 @@ bool TerminalWindow::start() {
         // 21: rows older than the previous month move to the archive tables.
         const QDate today = this->now().date();
         const QDate cutoff = QDate(today.year(), today.month(), 1).addMonths(-1);
-        ArchiveOldRows(*state_.Conn, cutoff);
+        tidyOldRows(cutoff);
         return true;
     } catch (const DbError& e) {
         endWithError(e.message());
@@ -150,6 +153,10 @@ bool TerminalWindow::loadSettingsFile() {
     if (!loaded) {
         endWithError(SettingsUnreadableMessage(state_.workingDirectory));
         return false;
+    }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        // The terminal still starts: punches are recorded, only the figures would be 0.
+        message(*warning, Icon::Exclamation);
     }
     state_.settings = std::move(loaded->settings);
     state_.settingsEncoding = loaded->encoding;
@@ -209,6 +216,12 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
     TerminalControls& k = controls_;
     if (ended_) {
         event->accept();
+        return;
+    }
+    if (tidying_) {
+        // The old rows are moving on the connection: the end follows the move.
+        closeAfterTidying_ = true;
+        event->ignore();
         return;
     }
     if (k.INI_TEXT->isVisible()) {

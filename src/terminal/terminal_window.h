@@ -133,6 +133,9 @@ class TerminalWindow : public QMainWindow {
     void createManualTimeQuery();
     void startManualTimeQuery();
     void finishProgram();
+    /// Moves rows older than `cutoff` into the archive tables, showing the window and a
+    /// progress dialog while they move. Throws DbError when the move fails.
+    void tidyOldRows(const QDate& cutoff);
 
     TerminalSeams seams_;
     TerminalState state_;
@@ -143,6 +146,8 @@ class TerminalWindow : public QMainWindow {
     int redrawCount_ = 0;
     int widthTwips_ = kPunchWidthTwips;
     bool ended_ = false;
+    bool tidying_ = false;  ///< the start-up move of old rows is running on the connection
+    bool closeAfterTidying_ = false;  ///< a close request came during that move
     FileEncoding settingsViewEncoding_ = FileEncoding::Cp932;
 };
 

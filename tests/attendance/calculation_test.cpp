@@ -219,6 +219,57 @@ TEST(CalculateDay, WorkedExamples) {
     });
 }
 
+TEST(CalculateDay, EachOvertimeBandIsRoundedWithItsOwnUnit) {
+    // One band's unit differs from the others: only that band may follow it.
+    struct Case {
+        const char* name;
+        std::function<void(ShiftRules&)> unit;
+        int in, out;
+        const char16_t* 残業;
+        const char16_t* 深夜;
+        const char16_t* 早出;
+        const char16_t* 実働;
+    };
+    const Case cases[] = {
+        {"深夜 by 30, 22:00-23:50", [](ShiftRules& r) { r.深夜残業時間丸め = u"30"_s; }, 855, 2350,
+         u"4:00", u"1:30", u"", u"13:30"},
+        {"深夜 by 15, 22:00-23:50", {}, 855, 2350, u"4:00", u"1:45", u"", u"13:45"},
+        {"早出 by 30, 07:40-09:00", [](ShiftRules& r) { r.早出残業時間丸め = u"30"_s; }, 740, 1800,
+         u"", u"", u"1:00", u"9:00"},
+        {"早出 by 15, 07:40-09:00", {}, 740, 1800, u"", u"", u"1:15", u"9:15"},
+        {"普通 by 60 leaves 深夜 and 早出 alone",
+         [](ShiftRules& r) { r.普通残業時間丸め = u"60"_s; }, 740, 2350, u"4:00", u"1:45", u"1:15",
+         u"15:00"},
+    };
+    for (const Case& c : cases) {
+        Settings s = exampleSettings();
+        if (c.unit) {
+            c.unit(s.shifts[0]);
+        }
+        MonthTotals totals;
+        const DayFigures f =
+            CalculateDay(kMonday, punched(kMonday, c.in, c.out), QString(), s, kNow, totals);
+        EXPECT_EQ(f.at(10), QString::fromUtf16(c.残業)) << c.name << ": 残業";
+        EXPECT_EQ(f.at(11), QString::fromUtf16(c.深夜)) << c.name << ": 深夜";
+        EXPECT_EQ(f.at(12), QString::fromUtf16(c.早出)) << c.name << ": 早出";
+        EXPECT_EQ(f.at(13), QString::fromUtf16(c.実働)) << c.name << ": 実働";
+    }
+}
+
+TEST(CalculateDay, BreakTableUpperBoundIsInclusive) {
+    // 08:55-17:00 is exactly 8:00 present from the rounded start: the 06:01-08:00 entry.
+    MonthTotals totals;
+    const DayFigures f = CalculateDay(kMonday, punched(kMonday, 855, 1700), QString(),
+                                      exampleSettings(), kNow, totals);
+    EXPECT_EQ(f.at(8), u"0:45"_s);
+    EXPECT_EQ(f.at(9), u"7:15"_s);
+    // A quarter hour more (the end is rounded to 15 minutes) reaches the next entry.
+    MonthTotals more;
+    const DayFigures g = CalculateDay(kMonday, punched(kMonday, 855, 1715), QString(),
+                                      exampleSettings(), kNow, more);
+    EXPECT_EQ(g.at(8), u"1:00"_s);
+}
+
 TEST(CalculateDay, ExtraBreaksAndThresholdCorners) {
     auto longTable = [](Settings& s) {
         s.shifts[0].勤務時間別休憩時間 = QStringList{u"00:00-06:00 0"_s, u"06:01-08:00 45"_s,

@@ -174,6 +174,10 @@ TEST(DayText, ListsInTheirOrderAndForms) {
         {"first Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 6, 1), u"土"},
         {"fourth Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 6, 22), u"土休"},
         {"fifth Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 6, 29), u"土"},
+        // The 7th, 14th, 21st and 28th end their week of the month.
+        {"14th is the second Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 9, 14), u"土休"},
+        {"28th is the fourth Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 12, 28), u"土休"},
+        {"7th is the first Saturday", {u"第2・第4土曜日"_s}, {}, {}, D(2024, 9, 7), u"土"},
         {"fifth-week digit", {u"第5土曜日"_s}, {}, {}, D(2024, 6, 29), u"土休"},
         {"weekday with other text but no digit", {u"毎週土曜日"_s}, {}, {}, D(2024, 6, 1), u"土"},
         {"month/day entry", {u"12/29"_s}, {}, {}, D(2024, 12, 29), u"日休"},

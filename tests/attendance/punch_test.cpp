@@ -298,6 +298,24 @@ TEST_F(PunchTest, NightClockOutOfTheLeavingDayIsAcceptedAfterMidnight) {
     EXPECT_FALSE(rows->work(QStringLiteral("0001"), QDate(2024, 5, 9)).exists);
 }
 
+TEST_F(PunchTest, NightClockOutOnTheJoiningDayBelongsToTheDayBeforeAndIsRefused) {
+    // Shift A starts at 08:30: a clock-out at 01:00 on the joining day belongs to the day
+    // before joining; one at 01:00 the next day belongs to the joining day itself.
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"), QStringLiteral("A"),
+                   QStringLiteral("2024/05/08"), std::nullopt);
+    const QDateTime early = at(2024, 5, 8, 1, 0);
+    const Outcome o = ClockOut(*db, ctx, identify(QStringLiteral("0001"), early), settings, early);
+    EXPECT_FALSE(o.accepted);
+    EXPECT_EQ(texts(o), QStringList{QStringLiteral("入社前です。")});
+    EXPECT_FALSE(rows->work(QStringLiteral("0001"), QDate(2024, 5, 7)).exists);
+    EXPECT_EQ(rows->count(QStringLiteral("T_ログ")), 0);
+
+    const QDateTime next = at(2024, 5, 9, 1, 0);
+    const Outcome ok = ClockOut(*db, ctx, identify(QStringLiteral("0001"), next), settings, next);
+    EXPECT_TRUE(ok.accepted);
+    EXPECT_EQ(rows->work(QStringLiteral("0001"), QDate(2024, 5, 8)).out, 2500);
+}
+
 TEST_F(PunchTest, ClockInWarnsOfEarlierDaysWithoutCompletePunches) {
     // May 2024: the 4th/5th, 11th/12th are a weekend; the 3rd is a working day here.
     rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));

@@ -74,7 +74,7 @@ TEST_F(CtlExportTest, MissingDatabaseIsReportedNotCreated) {
     const QString missing = dir.filePath(QStringLiteral("nowhere/DB.mdb"));
     const ToolRun t =
         exportAt(QStringLiteral("2024/05/20 12:00:00"), {QStringLiteral("--db"), missing});
-    EXPECT_EQ(t.exitCode, 1);
+    EXPECT_EQ(t.exitCode, 2);
     EXPECT_FALSE(t.err.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("nowhere"))));
 }

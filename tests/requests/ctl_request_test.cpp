@@ -63,7 +63,7 @@ TEST_F(CtlRequestTest, DatesListsWhatTheEntryOffersInEachMode) {
     const ToolRun t =
         runTool(work, {QStringLiteral("request"), QStringLiteral("dates"), QStringLiteral("--code"),
                        QStringLiteral("0001"), QStringLiteral("--db"), elsewhere});
-    EXPECT_EQ(t.exitCode, 1);
+    EXPECT_EQ(t.exitCode, 2);
     EXPECT_FALSE(QFileInfo::exists(elsewhere));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("none"))));
 }

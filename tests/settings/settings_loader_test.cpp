@@ -331,3 +331,47 @@ TEST(LoadSettingsFile, DemoSiteLoads) {
         }
     }
 }
+
+TEST(LoadSettings, HugeFilesKeepWhatTheLimitsAllowAndOnlyCountTheRest) {
+    // Several pieces of the reader: lines of two-byte characters cross every piece boundary.
+    QString text = QStringLiteral("[始業時刻]\n09:00\n[休日]\n");
+    for (int i = 0; i < 400; ++i) {
+        text += QStringLiteral("12/29\n");
+    }
+    const int repeats = 150'000;
+    for (int i = 0; i < repeats; ++i) {
+        text += QStringLiteral("[給与締日]\n２０日\n");
+    }
+    text += QStringLiteral("[給与締日]\n２５\n");
+    const QByteArray bytes = cp932Lines(text);
+    ASSERT_GT(bytes.size(), 2 * 1024 * 1024);
+    const LoadedSettings loaded = LoadSettings(bytes);
+    EXPECT_EQ(loaded.lineCount, 3 + 400 + 2 * repeats + 2);
+    EXPECT_EQ(loaded.settings.rules(0).始業時刻, QStringLiteral("09:00"));
+    EXPECT_EQ(loaded.settings.rules(0).休日.size(), 366);
+    EXPECT_EQ(loaded.settings.給与締日, QStringLiteral("25"));
+    EXPECT_EQ(loaded.origins.給与締日Line, loaded.lineCount);
+    // 34 surplus rest days and 150,000 repeats: the first thousand warnings in full, then one
+    // line that counts the rest.
+    ASSERT_EQ(loaded.warnings.size(), 1001u);
+    EXPECT_EQ(loaded.warnings.back().message,
+              QStringLiteral("%1 more warnings of the same kinds are not listed")
+                  .arg(34 + repeats - 1000));
+    EXPECT_EQ(loaded.warnings[34].line, 3 + 400 + 4);  // the first value given again
+}
+
+TEST(LoadSettings, FilesThatYieldNoRulesAtAllAreNamed) {
+    const QByteArray utf16(
+        "\xff\xfe[\0X\0]\0\r\0\n\0"
+        "1\0",
+        14);
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("\r\n\r\n# only a comment\r\n"), utf16,
+                                    QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)}) {
+        const auto warning = NoRulesWarning(LoadSettings(bytes));
+        ASSERT_TRUE(warning.has_value()) << bytes.toHex().toStdString();
+        EXPECT_TRUE(warning->contains(QStringLiteral("TQ582.ini")));
+    }
+    EXPECT_FALSE(NoRulesWarning(LoadSettings(QByteArray("[給与締日]\r\n20\r\n"))).has_value());
+    EXPECT_FALSE(NoRulesWarning(LoadSettings(QByteArray("{\xBC\xCC\xC4}\r\nA\r\n"))).has_value())
+        << "a shift block alone is a rule";
+}

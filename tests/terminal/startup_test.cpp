@@ -5,12 +5,15 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -190,6 +193,73 @@ TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
                   QStringList{QStringLiteral("古い")})
             << c.name;
     }
+}
+
+TEST(StartUp, OldRowsMoveWithTheWindowShownAndADialogSayingWhatIsTidied) {
+    TerminalSite site;
+    const QDate cutoff(2024, 2, 1);
+    {
+        auto db =
+            openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword), true);
+        ASSERT_EQ(EnsureTables(*db), QString());
+        WriteTransaction tx(*db);
+        for (int i = 0; i < 200; ++i) {
+            insertWorkRow(*db, QString::number(i), cutoff.addDays(-1 - i % 60));
+        }
+        tx.commit();
+    }
+    site.clock.current = wallClock(QDate(2024, 3, 15), QTime(8, 0));
+    TerminalWindow& w = site.window();
+    // Runs once the move has begun: the event loop turns while the rows move.
+    bool seen = false;
+    bool windowShown = false;
+    QString label;
+    QTimer::singleShot(0, &w, [&] {
+        for (QProgressDialog* d : w.findChildren<QProgressDialog*>()) {
+            if (d->isVisible()) {
+                seen = true;
+                label = d->labelText();
+            }
+        }
+        windowShown = w.isVisible();
+    });
+    site.started = w.start();
+    ASSERT_TRUE(site.started);
+    EXPECT_TRUE(seen) << "no progress dialog while the rows moved";
+    EXPECT_TRUE(windowShown) << "the window was not on the screen during the move";
+    EXPECT_TRUE(label.contains(u"2024/02/01"_s)) << label.toStdString();
+    EXPECT_TRUE(label.contains(u"200件"_s)) << label.toStdString();
+    EXPECT_TRUE(label.contains(u"保存用の表へ移しています"_s)) << label.toStdString();
+    EXPECT_EQ(CountRows(*w.state().Conn, u"T_勤務_保存"_s), 200);
+    EXPECT_EQ(CountRows(*w.state().Conn, u"T_勤務"_s), 0);
+    // The write-ahead log does not keep the size of the move.
+    EXPECT_EQ(QFileInfo(site.defaultDb() + u"-wal"_s).size(), 0);
+}
+
+TEST(StartUp, ASettingsFileWithoutRulesIsNamedInOneBoxAndTheTerminalStarts) {
+    const QByteArray files[] = {QByteArray(), QByteArray("\xff\xfe[\0X\0]\0\r\0\n\0", 12)};
+    for (const QByteArray& bytes : files) {
+        TerminalSite site;
+        writeFile(site.workDir() + u"/TQ582.ini"_s, bytes);
+        site.start();
+        EXPECT_TRUE(site.started);
+        ASSERT_EQ(site.boxes.shown.size(), 1u) << site.boxes.texts().join(u'|').toStdString();
+        EXPECT_TRUE(site.boxes.shown[0].text.contains(u"TQ582.ini"_s));
+        EXPECT_TRUE(site.boxes.shown[0].text.contains(u"設定値を読み取れません"_s));
+        EXPECT_EQ(site.boxes.shown[0].icon, Icon::Exclamation);
+    }
+}
+
+TEST(StartUp, ASystemFileLineWithANulIsIgnoredWithAMessage) {
+    TerminalSite site;
+    // Cut at the NUL this would name the folder's file "DB": a second database.
+    writeFile(site.workDir() + u"/Sys.ini"_s, QByteArray("[MDBName]\r\n../DB\0/x.mdb\r\n", 25));
+    site.start();
+    ASSERT_TRUE(site.started);
+    ASSERT_EQ(site.boxes.shown.size(), 1u) << site.boxes.texts().join(u'|').toStdString();
+    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"NUL"_s));
+    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"Sys.ini"_s));
+    EXPECT_EQ(site.window().state().MdbName, QDir::cleanPath(site.defaultDb()));
 }
 
 TEST(StartUp, UnreadableSettingsOrDatabaseEndTheProgramWithOneMessage) {

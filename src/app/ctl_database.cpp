@@ -1,0 +1,84 @@
+// tq582ctl check-db: the engine's full check of the site database, for a nightly job. The
+// start of the terminal and of every command only probes the first rows of each table.
+
+#include <QDir>
+
+#include "app/ctl_command.h"
+#include "app/ctl_site.h"
+#include "storage/schema.h"
+
+namespace tq::ctl {
+
+namespace {
+
+const char kHelp[] =
+    "Reads every page of the site database with the engine's integrity check and reports\n"
+    "damage, for a nightly job (opening a site only probes the first rows of each table).\n"
+    "\n"
+    "  --db PATH   the database (default: the system file's [MDBName])\n"
+    "\n"
+    "Output (UTF-8): \"database file: PATH\", then one \"damage: WHAT\" line per problem and\n"
+    "\"no damage found\" or \"N problems found\".\n"
+    "Exit status: 0 when sound, 1 when damaged or unreadable, 2 when the file does not exist or\n"
+    "the options are wrong. The file is never created or changed.";
+
+int checkDb(const QStringList& args) {
+    const Options opts(args, {QStringLiteral("db")}, {});
+    if (!opts.ok() || !opts.positional().isEmpty()) {
+        return usageError(
+            opts.ok() ? QStringLiteral("unexpected argument %1").arg(opts.positional().first())
+                      : opts.error());
+    }
+    const QString path = siteDatabasePath(opts);
+    out(QStringLiteral("database file: ") + QDir::toNativeSeparators(path));
+    QStringList problems;
+    std::unique_ptr<Database> db;
+    try {
+        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
+    } catch (const DbError& e) {
+        if (e.kind() == DbFailure::NotFound) {
+            err(e.message());
+            return kExitUsage;
+        }
+        if (e.kind() != DbFailure::Damaged && e.kind() != DbFailure::NotADatabase) {
+            // Not the file's fault (no permission, disk full): no verdict on its pages.
+            err(e.message());
+            return kExitRefused;
+        }
+        problems << e.message();
+    }
+    if (db) {
+        // The file opened with its key: a read that fails now fails on a page of the file.
+        try {
+            problems << db->checkIntegrity();
+            for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+                if (db->probeTable(def.name) == TableState::Missing) {
+                    problems << def.name + QStringLiteral(" is missing");
+                }
+            }
+        } catch (const DbError& e) {
+            if (e.kind() == DbFailure::DiskFull || e.kind() == DbFailure::NoPermission ||
+                e.kind() == DbFailure::Busy) {
+                err(e.message());
+                return kExitRefused;
+            }
+            problems << e.message();
+        }
+    }
+    for (const QString& p : problems) {
+        out(QStringLiteral("damage: ") + p);
+    }
+    if (problems.isEmpty()) {
+        out(QStringLiteral("no damage found"));
+        return kExitOk;
+    }
+    out(problems.size() == 1 ? QStringLiteral("1 problem found")
+                             : QStringLiteral("%1 problems found").arg(problems.size()));
+    return kExitRefused;
+}
+
+const CtlCommand kCheckDb("check-db", "check-db [--db P]", checkDb, kHelp);
+
+}  // namespace
+
+}  // namespace tq::ctl
