@@ -11,6 +11,7 @@ packages=(
   clang-format
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic
   python3 python3-xlrd
+  tzdata
 )
 
 missing=()

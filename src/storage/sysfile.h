@@ -16,8 +16,8 @@ struct SystemFile {
     QString fileRead;  ///< the system file that was read, empty when none exists
 };
 
-/// Reads "Sys_" + computerName + ".ini" in `directory` when it exists, otherwise "Sys.ini";
-/// with neither, the defaults stand.
+/// Reads "Sys_" + computerName + ".ini" in `directory` when it exists (in any letter case),
+/// otherwise "Sys.ini"; with neither, the defaults stand.
 SystemFile ReadSystemFile(const QString& directory, const QString& computerName);
 
 }  // namespace tq

@@ -150,6 +150,20 @@ TEST_F(PunchScreenTest, PunchButtonsStoreShowAndClearTheScreen) {
     EXPECT_EQ(log.back().operation, QStringLiteral("退勤"));
 }
 
+TEST_F(PunchScreenTest, AClickOnAPunchButtonRightAfterTypingACodePunches) {
+    // The press and the release are both waiting when the press takes the focus from the
+    // code box: the identification that follows must finish before the release is handled.
+    typeCode(QStringLiteral("0001"));
+    QPushButton* button = k().出勤;
+    QMetaObject::invokeMethod(
+        button, [button] { QTest::mousePress(button, Qt::LeftButton); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        button, [button] { QTest::mouseRelease(button, Qt::LeftButton); }, Qt::QueuedConnection);
+    QTest::qWait(50);
+    EXPECT_EQ(site.boxes.texts(), QStringList{QStringLiteral("出勤を受け付けました。")});
+    EXPECT_EQ(rows->work(QStringLiteral("0001"), QDate(2024, 5, 8)).in, 1015);
+}
+
 TEST_F(PunchScreenTest, ReviewFillsTheListSelectsTheFirstMissingDayAndEndReturns) {
     for (int d : {1, 2, 3, 7}) {
         rows->addWork(QStringLiteral("0001"), QDate(2024, 5, d), QStringLiteral("A"), 830, 1730);
