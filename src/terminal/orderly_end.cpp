@@ -76,7 +76,9 @@ bool OrderlyEnd::catchSignals() {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // Once caught, a signal takes its usual effect again: a second one ends a terminal that
+    // hangs at once.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     bool caught = true;
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         caught = ::sigaction(sig, &action, nullptr) == 0 && caught;

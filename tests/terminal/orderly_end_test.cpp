@@ -9,11 +9,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include "../child_process.h"
 #include "../horvex/sntp_fake.h"
 #include "../testsupport.h"
 #include "terminal/orderly_end.h"
@@ -121,6 +123,27 @@ TEST(OrderlyEnd, EndsFromASecondaryViewWithoutFoldingBack) {
     EXPECT_EQ(logOperations(site.defaultDb()).last(), QStringLiteral("終了"));
     end.request();
     EXPECT_EQ(logOperations(site.defaultDb()).count(QStringLiteral("終了")), 1) << "ends once";
+}
+
+TEST(OrderlyEnd, TheEndOfTheDesktopSessionEndsTheTerminalInOrder) {
+    // Told to quit, the application stays quitting: a process of its own.
+    if (!runsInChild({{QStringLiteral("fresh process"), {}}})) {
+        return;
+    }
+    TerminalSite site;
+    TerminalWindow& w = site.startShown();
+    OrderlyEnd end(w);
+    end.watchApplication();
+    w.controls().社員保守->click();
+    ASSERT_EQ(w.widthTwips(), TerminalWindow::kWideWidthTwips) << "a secondary view is open";
+
+    // The session manager tells the application to quit.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
+    EXPECT_TRUE(w.hasEnded()) << "not merely folded back to the punch screen";
+    EXPECT_EQ(w.state().Conn, nullptr);
+    EXPECT_EQ(site.ntp.closeCalls, 1);
+    EXPECT_EQ(logOperations(site.defaultDb()).last(), QStringLiteral("終了"));
 }
 
 TEST(OrderlyEnd, AHandlerWaitingOnADialogFinishesFirst) {
