@@ -15,6 +15,7 @@ packages=(
   python3-olefile libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl
   clang libclang-rt-14-dev
   sqlcipher file desktop-file-utils
+  tzdata
 )
 
 missing=()

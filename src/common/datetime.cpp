@@ -8,15 +8,19 @@ namespace tq {
 namespace {
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86'400'000;
+constexpr qint64 kJapanOffsetMs = 9 * 3'600'000;
 }  // namespace
 
 QDateTime wallClock(const QDate& date, const QTime& time) {
     return QDateTime(date, time, Qt::UTC);
 }
 
-QDateTime wallClock(const QDateTime& zoned) {
-    const QDateTime local = zoned.toLocalTime();
-    return QDateTime(local.date(), local.time(), Qt::UTC);
+QDateTime japanTime(const QDateTime& instant) {
+    return QDateTime::fromMSecsSinceEpoch(instant.toMSecsSinceEpoch() + kJapanOffsetMs, Qt::UTC);
+}
+
+qint64 msecsSinceEpochOfJapanTime(const QDateTime& wall) {
+    return QDateTime(wall.date(), wall.time(), Qt::UTC).toMSecsSinceEpoch() - kJapanOffsetMs;
 }
 
 QDateTime fromDayCount(double days) {

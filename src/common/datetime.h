@@ -2,9 +2,11 @@
 // Dates and times as the terminal uses them everywhere.
 //
 // A date-time is a wall-clock value without a time zone: a QDateTime whose timeSpec() is
-// Qt::UTC, so that adding days or hours never meets a daylight-saving jump. `wallClock()`
-// turns a system time into such a value. Across the network-time library boundary a date is
-// a double counting days since 1899-12-30 00:00 with the time of day as the fraction.
+// Qt::UTC, so that adding days or hours never meets a daylight-saving jump. The terminal's
+// wall clock is Japan time (UTC+9, no daylight saving) on every computer: `japanTime()`
+// turns an instant into it; the computer's own time zone is never used. Across the
+// network-time library boundary a date is a double counting days since 1899-12-30 00:00 with
+// the time of day as the fraction.
 
 #include <QDate>
 #include <QDateTime>
@@ -15,8 +17,10 @@ namespace tq {
 
 /// A wall-clock date-time (Qt::UTC, meaning "no zone").
 QDateTime wallClock(const QDate& date, const QTime& time = QTime(0, 0));
-/// The wall-clock reading of a zoned QDateTime (its local date and time), seconds kept.
-QDateTime wallClock(const QDateTime& zoned);
+/// Japan time of an instant (any time spec), as a wall-clock value; milliseconds kept.
+QDateTime japanTime(const QDateTime& instant);
+/// The instant a Japan wall-clock value stands for, in milliseconds since 1970-01-01 UTC.
+qint64 msecsSinceEpochOfJapanTime(const QDateTime& wall);
 
 /// Days since 1899-12-30 00:00 (the fraction is the time of day) to a wall-clock date-time,
 /// rounded to the nearest millisecond. 0.0 gives 1899-12-30 00:00.

@@ -1,5 +1,7 @@
 // One SNTP exchange per process: a UDP socket connected to the server and an 800 ms timer
 // on the calling thread's event loop that alternates sending a request and reading a reply.
+// A host name is looked up on a thread of its own, so that a name server that never answers
+// cannot hold the caller's event loop: only the very first lookup is waited for, 2 s at most.
 
 #include "horvex.h"
 
@@ -13,9 +15,16 @@
 #include <QAbstractEventDispatcher>
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -27,8 +36,28 @@ constexpr int kMaxDatagramsPerStep = 64;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kFractionUnit = 4294967296.0;  // 2^32
 constexpr double kDayCountOf1900 = 2.0;         // 1900-01-01 counted from 1899-12-30
+// Transmit seconds with the top bit clear count from 2036-02-07 06:28:16 UTC (era 1).
+constexpr std::uint32_t kEraZeroBit = 0x80000000u;
+constexpr double kSecondsPerEra = 4294967296.0;
+
+// Unanswered, requests keep the 1.6 s cadence (two ticks apart) for the first 16; then the
+// gap doubles up to 64 s (80 ticks), as a polite SNTP client backs off.
+constexpr int kRequestsAtFullCadence = 16;
+constexpr int kNormalGapTicks = 2;
+constexpr int kLongestGapTicks = 80;
+// The first lookup of the process may hold its caller this long; no later one holds it.
+constexpr auto kFirstLookupWait = std::chrono::seconds(2);
 
 enum Step { kIdle = 0, kReceive = 1, kSend = 2 };
+
+/// One name lookup, filled in by its own thread.
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool found = false;
+    in_addr address{};
+};
 
 struct Exchange {
     std::string host;
@@ -39,6 +68,11 @@ struct Exchange {
     bool valid = false;
     std::array<std::uint32_t, 12> cache{};
     bool inTick = false;
+    int unanswered = 0;      ///< requests sent since the last accepted reply
+    int ticksUntilSend = 0;  ///< reading ticks left before the next request goes out
+    std::string lookupHost;  ///< the name `lookup` is for
+    std::shared_ptr<Lookup> lookup;
+    bool lookedUpBefore = false;
 };
 
 Exchange state;
@@ -65,17 +99,8 @@ void stopExchange() {
     }
 }
 
-/// A dotted IPv4 address is taken as it stands (no reverse lookup); anything else is looked
-/// up as a host name, IPv4 only.
-bool resolve(const std::string& host, sockaddr_in& address) {
-    address = sockaddr_in{};
-    address.sin_family = AF_INET;
-    if (host.empty()) {
-        return false;
-    }
-    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1) {
-        return true;
-    }
+/// Looks a host name up (IPv4 only); blocks for as long as the name servers take.
+bool lookUpName(const std::string& host, in_addr& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -85,9 +110,85 @@ bool resolve(const std::string& host, sockaddr_in& address) {
     }
     sockaddr_in first{};
     std::memcpy(&first, found->ai_addr, sizeof first);
-    address.sin_addr = first.sin_addr;
+    address = first.sin_addr;
     ::freeaddrinfo(found);
     return true;
+}
+
+/// Starts looking `host` up on a thread of its own. The thread only ever touches the lookup
+/// it was given, which outlives it; a lookup nobody waits for any more simply ends unread.
+std::shared_ptr<Lookup> startLookup(const std::string& host) {
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, host] {
+            in_addr address{};
+            const bool found = lookUpName(host, address);
+            {
+                const std::lock_guard<std::mutex> lock(lookup->mutex);
+                lookup->done = true;
+                lookup->found = found;
+                lookup->address = address;
+            }
+            lookup->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return nullptr;  // no thread to be had: counts as a failed lookup
+    }
+    return lookup;
+}
+
+enum class Resolved { kFound, kPending, kFailed };
+
+/// A dotted IPv4 address is taken as it stands (no reverse lookup); anything else is looked
+/// up as a host name, IPv4 only, in the background. The process's first lookup is waited
+/// for up to 2 s; after that a call only collects a finished lookup (or starts one) and
+/// never waits. A finished lookup is used once: a later call looks the name up afresh.
+Resolved resolve(const std::string& host, sockaddr_in& address) {
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    if (host.empty()) {
+        return Resolved::kFailed;
+    }
+    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1) {
+        return Resolved::kFound;
+    }
+    if (!state.lookup || state.lookupHost != host) {
+        const bool first = !state.lookedUpBefore;
+        state.lookedUpBefore = true;
+        state.lookupHost = host;
+        state.lookup = startLookup(host);
+        if (!state.lookup) {
+            return Resolved::kFailed;
+        }
+        if (first) {
+            std::unique_lock<std::mutex> lock(state.lookup->mutex);
+            state.lookup->finished.wait_for(lock, kFirstLookupWait,
+                                            [] { return state.lookup->done; });
+        }
+    }
+    bool done = false;
+    bool found = false;
+    {
+        const std::lock_guard<std::mutex> lock(state.lookup->mutex);
+        done = state.lookup->done;
+        found = state.lookup->found;
+        address.sin_addr = state.lookup->address;
+    }
+    if (!done) {
+        return Resolved::kPending;
+    }
+    state.lookup.reset();
+    state.lookupHost.clear();
+    return found ? Resolved::kFound : Resolved::kFailed;
+}
+
+/// The reading ticks between this request and the next, by how many went unanswered.
+int gapAfterRequest(int unanswered) {
+    if (unanswered < kRequestsAtFullCadence) {
+        return kNormalGapTicks;
+    }
+    const int doublings = std::min(unanswered - kRequestsAtFullCadence + 1, 6);
+    return std::min(kNormalGapTicks << doublings, kLongestGapTicks);
 }
 
 void accept(const std::uint8_t* packet) {
@@ -98,6 +199,12 @@ void accept(const std::uint8_t* packet) {
         state.cache[i] = (i == 0 || i == 3) ? word : ntohl(word);
     }
     state.valid = true;
+    state.unanswered = 0;
+    state.ticksUntilSend = 0;  // answered: back to the 1.6 s cadence
+}
+
+bool transmitTimeIsZero(const std::uint8_t* packet) {
+    return std::all_of(packet + 40, packet + kPacketSize, [](std::uint8_t b) { return b == 0; });
 }
 
 /// Reads the reply that is waiting, if any. Datagrams too short to be a reply are dropped:
@@ -126,6 +233,9 @@ void receiveStep() {
         if ((packet[0] >> 6) != 0) {
             return;  // the server's clock is not synchronised
         }
+        if (transmitTimeIsZero(packet)) {
+            return;  // a server that does not know the time either
+        }
         accept(packet);
         return;
     }
@@ -146,14 +256,18 @@ void sendStep() {
         return;
     }
     state.step = kReceive;
+    ++state.unanswered;
+    state.ticksUntilSend = gapAfterRequest(state.unanswered) - 1;
 }
 
+/// Every tick reads, except the one on which the next request is due.
 void onTick() {
     if (state.socket < 0) {
         return;
     }
     state.inTick = true;
-    if (state.step == kReceive) {
+    if (state.ticksUntilSend > 0) {
+        --state.ticksUntilSend;
         receiveStep();
     } else {
         sendStep();
@@ -176,6 +290,8 @@ int16_t SetNtpServer(const char* host, int32_t port) {
     state.cache.fill(0);
     state.valid = false;
     state.step = kIdle;
+    state.unanswered = 0;
+    state.ticksUntilSend = 0;
 
     if (port < 1 || port > 65535) {
         return 0;
@@ -184,8 +300,8 @@ int16_t SetNtpServer(const char* host, int32_t port) {
         return 0;  // no event loop on this thread: the timer could never run
     }
     sockaddr_in address{};
-    if (!resolve(text, address)) {
-        return 0;
+    if (resolve(text, address) != Resolved::kFound) {
+        return 0;  // not (yet) known; a later call collects a lookup still running
     }
     address.sin_port = htons(static_cast<std::uint16_t>(port));
 
@@ -210,7 +326,10 @@ double GetNtpTime() {
     if (!state.valid) {
         return 0.0;
     }
-    const double seconds = static_cast<double>(state.cache[10]);
+    double seconds = static_cast<double>(state.cache[10]);
+    if ((state.cache[10] & kEraZeroBit) == 0) {
+        seconds += kSecondsPerEra;  // after 2036-02-07 06:28:16 UTC
+    }
     const double fraction = static_cast<double>(state.cache[11]);
     return seconds / kSecondsPerDay + kDayCountOf1900 + fraction / (kSecondsPerDay * kFractionUnit);
 }

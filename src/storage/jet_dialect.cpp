@@ -11,9 +11,10 @@ bool isWordChar(QChar c) {
     return c.isLetterOrNumber() || c == u'_';
 }
 
-// The engine's expression for the local date and time in the stored form.
-const QString kLocalNow = QStringLiteral("strftime('%Y-%m-%d %H:%M:%S','now','localtime')");
-const QString kLocalToday = QStringLiteral("strftime('%Y-%m-%d 00:00:00','now','localtime')");
+// The engine's expression for Japan time (UTC+9, no daylight saving) in the stored form; the
+// engine's 'now' is UTC, and the computer's own time zone is never used.
+const QString kLocalNow = QStringLiteral("strftime('%Y-%m-%d %H:%M:%S','now','+9 hours')");
+const QString kLocalToday = QStringLiteral("strftime('%Y-%m-%d 00:00:00','now','+9 hours')");
 
 qsizetype skipBlanks(const QString& s, qsizetype i) {
     while (i < s.size() && s[i].isSpace()) {

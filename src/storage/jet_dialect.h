@@ -16,7 +16,7 @@ struct EngineStatement {
 
 /// Translates fixed Jet text: "DELETE * FROM" → "DELETE FROM", "[Name]" → a quoted
 /// identifier, False/True → 0/1, "#yyyy/mm/dd#" and "#yyyy/mm/dd hh:nn:ss#" → the stored
-/// date form, Now() and Date() → the local date and time. Literals between apostrophes are
+/// date form, Now() and Date() → Japan date and time. Literals between apostrophes are
 /// kept. Throws DbError for an unterminated literal, bracket or date sign.
 QString translateJetText(const QString& fixedJetText);
 

@@ -46,6 +46,22 @@ bool parseServer(const QString& value, QString* host, int* port) {
     return true;
 }
 
+/// "Sys_" + the computer name + ".ini" in `dir`, whatever the letter case of the name in the
+/// file name (Windows writes it in capitals); the exact spelling first. Empty when none.
+QString perComputerFile(const QDir& dir, const QString& computerName) {
+    const QString wanted = QStringLiteral("Sys_") + computerName + QStringLiteral(".ini");
+    if (QFile::exists(dir.filePath(wanted))) {
+        return dir.filePath(wanted);
+    }
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& name : names) {
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return dir.filePath(name);
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 QString DefaultMdbName() {
@@ -59,8 +75,8 @@ SystemFile ReadSystemFile(const QString& directory, const QString& computerName)
     out.ntpPort = kDefaultNtpPort;
 
     const QDir dir(directory);
-    QString path = dir.filePath(QStringLiteral("Sys_") + computerName + QStringLiteral(".ini"));
-    if (!QFile::exists(path)) {
+    QString path = perComputerFile(dir, computerName);
+    if (path.isEmpty()) {
         path = dir.filePath(QStringLiteral("Sys.ini"));
         if (!QFile::exists(path)) {
             return out;

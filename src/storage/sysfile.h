@@ -19,8 +19,8 @@ struct SystemFile {
     QStringList problems;
 };
 
-/// Reads "Sys_" + computerName + ".ini" in `directory` when it exists, otherwise "Sys.ini";
-/// with neither, the defaults stand.
+/// Reads "Sys_" + computerName + ".ini" in `directory` when it exists (in any letter case),
+/// otherwise "Sys.ini"; with neither, the defaults stand.
 SystemFile ReadSystemFile(const QString& directory, const QString& computerName);
 
 }  // namespace tq

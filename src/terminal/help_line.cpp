@@ -134,7 +134,8 @@ bool HelpLine::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     const bool fires = entry.onFocus ? type == QEvent::FocusIn
                                      : (type == QEvent::Enter || type == QEvent::MouseMove);
-    if (!fires) {
+    // A disabled control cannot be used, so it explains nothing.
+    if (!fires || !static_cast<QWidget*>(watched)->isEnabled()) {
         return false;
     }
     QString title = entry.title;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <array>
 
 #include "common/datetime.h"
@@ -49,11 +50,14 @@ void clearComboSelection(QComboBox* box) {
     }
 }
 
-/// Moves the focus on to the next control, so that the box's lost-focus processing runs as
-/// when it is left with Tab.
+/// Moves the focus on to the next control exactly as Tab does, so that the box's lost-focus
+/// check runs as when it is left with Tab and a refusal can give the focus straight back.
 void commit(QWidget* w) {
-    w->setEnabled(false);
-    w->setEnabled(true);
+    if (!w->hasFocus()) {
+        w->setFocus(Qt::OtherFocusReason);
+    }
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &tab);
 }
 
 bool isEnter(QEvent* event) {
@@ -119,6 +123,9 @@ void StaffMasterScreen::togglePanel() {
     TerminalControls& k = window_.controls();
     if (window_.widthTwips() == TerminalWindow::kPunchWidthTwips && k.PassWord->text().isEmpty()) {
         window_.setWidthTwips(TerminalWindow::kWideWidthTwips);
+        // A review may have hidden the panel's controls; the panel always opens whole.
+        k.明細->hide();
+        window_.showStaffPanelControls();
         k.登録->setEnabled(false);
         k.削除->setEnabled(false);
         k.従業員コード->setFocus(Qt::OtherFocusReason);

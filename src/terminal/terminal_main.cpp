@@ -6,6 +6,7 @@
 
 #include "common/sysinfo.h"
 #include "terminal/message_boxes.h"
+#include "terminal/orderly_end.h"
 #include "terminal/terminal_window.h"
 #include "timesync/clock.h"
 #include "timesync/ntp.h"
@@ -26,6 +27,11 @@ int TerminalMain(int argc, char** argv) {
     QObject::connect(
         &window, &TerminalWindow::programEnded, &app,
         [](int code) { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    // Asked to stop from outside (a signal, the end of the desktop session), the terminal
+    // ends as when it is closed on the punch screen.
+    auto* orderlyEnd = new OrderlyEnd(window);
+    orderlyEnd->catchSignals();
+    orderlyEnd->watchApplication();
     if (!window.start()) {
         return 1;
     }

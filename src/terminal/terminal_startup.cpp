@@ -129,6 +129,7 @@ bool TerminalWindow::start() {
         const QDate today = this->now().date();
         const QDate cutoff = QDate(today.year(), today.month(), 1).addMonths(-1);
         tidyOldRows(cutoff);
+        running_ = true;
         return true;
     } catch (const DbError& e) {
         endWithError(e.message());
@@ -232,18 +233,33 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
         k.PassWord->setFocus();
         return;
     }
-    if (k.明細->isVisible()) {
+    // A listing or the staff master panel (the window is wide without a listing) folds back.
+    if (k.明細->isVisible() || widthTwips() != kPunchWidthTwips) {
         setWidthTwips(kPunchWidthTwips);
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 k.従業員コード, k.従業員名, k.入社年月日, k.退社年月日, k.勤務シフト, k.正社員,
-                 k.契約社員, k.パート, k.アルバイト, k.派遣社員, k.残業計算無し, k.登録, k.削除,
-                 k.Frame1}) {
-            w->show();
-        }
+        showStaffPanelControls();
         k.明細->hide();
+        k.MonthView1->hide();
         setCaption(punchCaption());
         event->ignore();
         k.PassWord->setFocus();
+        return;
+    }
+    endInOrder();
+    event->accept();
+}
+
+void TerminalWindow::showStaffPanelControls() {
+    TerminalControls& k = controls_;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{k.従業員コード, k.従業員名, k.入社年月日, k.退社年月日,
+                                         k.勤務シフト, k.正社員, k.契約社員, k.パート, k.アルバイト,
+                                         k.派遣社員, k.残業計算無し, k.登録, k.削除, k.Frame1}) {
+        w->show();
+    }
+}
+
+void TerminalWindow::endInOrder() {
+    if (ended_) {
         return;
     }
     finishProgram();
@@ -255,8 +271,15 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
         }
     }
     state_.Conn.reset();
-    event->accept();
     Q_EMIT programEnded(0);
+}
+
+void TerminalWindow::endProgram() {
+    if (ended_) {
+        return;
+    }
+    endInOrder();
+    close();
 }
 
 }  // namespace tq

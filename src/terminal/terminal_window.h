@@ -99,6 +99,13 @@ class TerminalWindow : public QMainWindow {
     /// Shows one message and ends the program (unusable database, unreadable settings).
     void endWithError(const QString& text, Icon icon = Icon::Exclamation);
     bool hasEnded() const { return ended_; }
+    /// True once start-up has finished and until the program ends.
+    bool isRunning() const { return running_ && !ended_; }
+    /// Ends the program as the close request on the punch screen does, whatever view shows:
+    /// the time library closed, "終了" logged, the database closed, the window closed.
+    void endProgram();
+    /// Shows every control of the staff master panel (a review hides them).
+    void showStaffPanelControls();
 
     /// Shows the day cells of the shift calendar that exist in the month of `対象年月`.
     void showDayCellsOfMonth();
@@ -136,6 +143,8 @@ class TerminalWindow : public QMainWindow {
     /// Moves rows older than `cutoff` into the archive tables, showing the window and a
     /// progress dialog while they move. Throws DbError when the move fails.
     void tidyOldRows(const QDate& cutoff);
+    /// The end proper: finishProgram, "終了" logged, the connection released, programEnded.
+    void endInOrder();
 
     TerminalSeams seams_;
     TerminalState state_;
@@ -148,6 +157,7 @@ class TerminalWindow : public QMainWindow {
     bool ended_ = false;
     bool tidying_ = false;  ///< the start-up move of old rows is running on the connection
     bool closeAfterTidying_ = false;  ///< a close request came during that move
+    bool running_ = false;
     FileEncoding settingsViewEncoding_ = FileEncoding::Cp932;
 };
 

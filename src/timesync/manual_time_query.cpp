@@ -15,6 +15,8 @@ constexpr int kTransmitSecondsAt = 40;
 constexpr qint64 kSeconds1900To1970 = 2208988800LL;
 constexpr qint64 kSecondsPerDay = 86400;
 constexpr qint64 kJapanOffsetSeconds = 9 * 3600;
+constexpr quint32 kEraZeroBit = 0x80000000u;
+constexpr qint64 kSecondsPerEra = 4294967296LL;
 }  // namespace
 
 ManualTimeQuery::ManualTimeQuery(QString host, int port, QObject* parent)
@@ -41,9 +43,16 @@ QDateTime ManualTimeQuery::transmitTime(const QByteArray& reply) {
     if (reply.size() < kTransmitSecondsAt + 4) {
         return {};
     }
-    const qint64 t =
-        static_cast<qint64>(qFromBigEndian<quint32>(reply.constData() + kTransmitSecondsAt)) -
-        kSeconds1900To1970;
+    const quint32 seconds = qFromBigEndian<quint32>(reply.constData() + kTransmitSecondsAt);
+    const bool noFraction =
+        reply.size() < kTransmitSecondsAt + 8 ||
+        qFromBigEndian<quint32>(reply.constData() + kTransmitSecondsAt + 4) == 0;
+    if (seconds == 0 && noFraction) {
+        return {};  // a transmit time of zero: the server has no time to give
+    }
+    // Seconds with the top bit clear belong to the era that starts 2036-02-07 06:28:16 UTC.
+    const qint64 era = (seconds & kEraZeroBit) == 0 ? kSecondsPerEra : 0;
+    const qint64 t = static_cast<qint64>(seconds) + era - kSeconds1900To1970;
     qint64 days = t / kSecondsPerDay;
     qint64 rest = t % kSecondsPerDay;
     if (rest < 0) {  // whole days are rounded down, before 1970 too

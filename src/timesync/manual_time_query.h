@@ -23,8 +23,9 @@ class ManualTimeQuery : public QObject {
 
     /// The request: 48 bytes, the first 11 (version 1, client mode), the rest 0.
     static QByteArray request();
-    /// The transmit seconds of a reply (bytes 40..43) as a UTC wall-clock date-time;
-    /// invalid when the reply is shorter than 44 bytes.
+    /// The transmit seconds of a reply (bytes 40..43) as a UTC wall-clock date-time, seconds
+    /// with the top bit clear counted from 2036-02-07 06:28:16; invalid when the reply is
+    /// shorter than 44 bytes or its transmit time is zero.
     static QDateTime transmitTime(const QByteArray& reply);
 
   Q_SIGNALS:

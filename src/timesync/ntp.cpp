@@ -103,10 +103,9 @@ QDateTime ClockCheck::check() {
     if (synchronised_) {
         return clockTime();  // the clock is set once per run; afterwards it is trusted
     }
+    // Nothing queued runs meanwhile: a click that arrives during the check is handled after
+    // the handler that asked for the check has finished.
     const double networkTime = ntp_.getNtpTime();
-    // Timers and sockets run; the user's next click or key waits until the handler that
-    // asked for the time is done (a code box left by a click would otherwise lose the click).
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (networkTime != 0.0) {
         const QDateTime local =
             nearestSecond(fromDayCount(networkTime)).addSecs(kJapanOffsetSeconds);
@@ -121,6 +120,8 @@ QDateTime ClockCheck::check() {
         synchronised_ = true;
         timerSwitch_ = false;
         indicator_ = kSyncedColour;
+        // The time is taken for this run: no further request goes to the server.
+        ntp_.closeNtpServer();
         return local;
     }
     indicator_ = kUnsyncedColour;

@@ -50,9 +50,10 @@ class ClockCheck {
   public:
     ClockCheck(NtpLibrary& ntp, Clock& clock, QString host, int port = 123);
 
-    /// The clock check proper: network time (UTC + 9 hours) sets the computer's clock once;
-    /// until then the computer's clock is used and the library is started again (unless it
-    /// cannot be loaded). Once synchronised it only reads the clock.
+    /// The clock check proper: network time (UTC + 9 hours) sets the computer's clock once
+    /// and closes the exchange; until then the computer's clock is used and the library is
+    /// started again (unless it cannot be loaded). Once synchronised it only reads the clock.
+    /// It never lets queued events run.
     QDateTime check();
     /// The terminal's current time: the clock check while `TimerSwitch` is "ON", else the
     /// computer's clock (plus the offset kept after a refused clock change).

@@ -7,8 +7,10 @@
 #include <QTest>
 #include <string>
 
+#include "../child_process.h"
 #include "horvex/horvex.h"
 #include "sntp_fake.h"
+#include "stall_resolver.h"
 
 using tq::test::answerAlways;
 using tq::test::FakeSntpServer;
@@ -127,7 +129,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    "late reply, read at the next attempt",
                                    {{sntpReply(ntpSeconds(k2020), 0), 1000}},
                                    {},
-                                   kDay2020}),
+                                   kDay2020},
+                      SkippedReply{"ZeroTransmit",
+                                   "transmit time zero: the server has no time",
+                                   {{sntpReply(0, 0), 0}},
+                                   {{sntpReply(ntpSeconds(k2021), 0), 0}},
+                                   kDay2021Noon}),
     [](const ::testing::TestParamInfo<SkippedReply>& info) { return std::string(info.param.id); });
 
 TEST(Horvex, TimeIsClearedWhenTheNextReadingStepStarts) {
@@ -203,8 +210,9 @@ TEST(Horvex, RepeatedCallsKeepOneSocketAndOneTimer) {
     EXPECT_GE(server.requests().size() + 1, expected);
     EXPECT_LE(server.requests().size(), expected);
 
-    // Another host text for the same server starts afresh, still on one socket.
-    ASSERT_EQ(SetNtpServer("localhost", server.port()), 1);
+    // Another host text for the same server starts afresh, still on one socket (a name is
+    // looked up in the background: the call gives 1 once it is known).
+    ASSERT_TRUE(waitUntil([&] { return SetNtpServer("localhost", server.port()) == 1; }, 2000));
     EXPECT_EQ(GetNtpTime(), 0.0) << "a restart clears the last answer";
     EXPECT_EQ(openDescriptors(), baseline + 1);
 }
@@ -239,4 +247,133 @@ TEST(Horvex, AServerThatWasDownAtFirstIsStillReached) {
     ASSERT_TRUE(server.listening());
     ASSERT_TRUE(waitUntil(hasTime, kCycleMs));
     EXPECT_EQ(GetNtpTime(), kDay2020);
+}
+
+TEST(Horvex, TransmitSecondsWithTheTopBitClearBelongToTheNextEra) {
+    CloseAtEnd closer;
+    struct Answer {
+        const char* name;
+        quint32 seconds;
+        quint32 fraction;
+        QDateTime utc;
+    };
+    const Answer answers[] = {
+        {"last second of the first era", 0xFFFFFFFFu, 0,
+         QDateTime(QDate(2036, 2, 7), QTime(6, 28, 15), Qt::UTC)},
+        {"first era, 1968", 0x80000000u, 0,
+         QDateTime(QDate(1968, 1, 20), QTime(3, 14, 8), Qt::UTC)},
+        {"start of the next era, half a second in", 0, 0x80000000u,
+         QDateTime(QDate(2036, 2, 7), QTime(6, 28, 16, 500), Qt::UTC)},
+        {"2040 in the next era", ntpSeconds(QDateTime(QDate(2040, 1, 1), QTime(0, 0), Qt::UTC)), 0,
+         QDateTime(QDate(2040, 1, 1), QTime(0, 0), Qt::UTC)},
+    };
+    FakeSntpServer server([&answers](int i, const QByteArray&) {
+        const Answer& a =
+            answers[std::min<std::size_t>(static_cast<std::size_t>(i), std::size(answers) - 1)];
+        return std::vector<SntpAnswer>{{sntpReply(a.seconds, a.fraction), 0}};
+    });
+    ASSERT_EQ(SetNtpServer("127.0.0.1", server.port()), 1);
+    const QDate epoch(1899, 12, 30);
+    for (const Answer& a : answers) {
+        const double expected =
+            epoch.daysTo(a.utc.date()) + a.utc.time().msecsSinceStartOfDay() / 86'400'000.0;
+        EXPECT_TRUE(
+            waitUntil([&] { return std::abs(GetNtpTime() - expected) < 1e-7; }, 3 * kCycleMs))
+            << a.name << ": got " << GetNtpTime() << ", wanted " << expected;
+    }
+}
+
+// Requests with no answer: 16 at the 1.6 s cadence, then the gap doubles (3.2 s, 6.4 s, ...
+// up to 64 s); an accepted reply brings the 1.6 s cadence back. About 40 s of waiting.
+TEST(Horvex, UnansweredRequestsBackOffUntilAReplyIsAccepted) {
+    CloseAtEnd closer;
+    constexpr int kAnsweredRequest = 17;  // the 18th request, sent 3.2 + 6.4 s after the 16th
+    FakeSntpServer server([](int i, const QByteArray&) {
+        return i == kAnsweredRequest ? std::vector<SntpAnswer>{{sntpReply(ntpSeconds(k2020)), 0}}
+                                     : std::vector<SntpAnswer>{};
+    });
+    ASSERT_EQ(SetNtpServer("127.0.0.1", server.port()), 1);
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() >= 20; }, 45'000))
+        << server.requests().size() << " requests";
+    EXPECT_EQ(GetNtpTime(), 0.0) << "the reply to request 18 was read, then cleared again";
+    const std::vector<qint64>& at = server.requestTimes();
+    std::vector<double> expectedGaps(15, 1600.0);
+    for (double gap : {3200.0, 6400.0, 1600.0, 1600.0}) {
+        expectedGaps.push_back(gap);
+    }
+    for (std::size_t i = 0; i < expectedGaps.size(); ++i) {
+        EXPECT_NEAR(static_cast<double>(at[i + 1] - at[i]), expectedGaps[i], 400.0)
+            << "gap before request " << i + 2;
+    }
+}
+
+// A lookup in a fresh process: only the first one may hold the caller, 2 s at most.
+TEST(HorvexLookup, OnlyTheFirstLookupIsWaitedForAndNeverLongerThanTwoSeconds) {
+    if (!tq::test::runsInChild({{QStringLiteral("fresh process"), {}}})) {
+        return;
+    }
+    CloseAtEnd closer;
+    // This name server gives up after 6 s, as a real one that never answers does.
+    const char* host = "fail-after-6000.resolver.test";
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(SetNtpServer(host, 123), 0);
+    EXPECT_GE(elapsed.elapsed(), 1900) << "the first lookup is waited for";
+    EXPECT_LE(elapsed.elapsed(), 2600) << "for 2 s at most";
+    EXPECT_EQ(tq582StalledLookups(), 1);
+
+    // Meanwhile every call returns at once and the one lookup is left to finish.
+    qint64 longest = 0;
+    while (elapsed.elapsed() < 5500) {
+        QElapsedTimer call;
+        call.start();
+        EXPECT_EQ(SetNtpServer(host, 123), 0);
+        longest = std::max(longest, call.elapsed());
+        QTest::qWait(100);
+    }
+    EXPECT_LT(longest, 50) << "no call waits for the lookup";
+    EXPECT_EQ(tq582StalledLookups(), 1) << "no second lookup while one is running";
+
+    // The lookup failed: the next call looks again, still without waiting.
+    QTest::qWait(std::max(0, 6500 - static_cast<int>(elapsed.elapsed())));
+    QElapsedTimer call;
+    call.start();
+    EXPECT_EQ(SetNtpServer(host, 123), 0);
+    EXPECT_EQ(SetNtpServer(host, 123), 0);
+    EXPECT_LT(call.elapsed(), 50);
+    EXPECT_TRUE(waitUntil([] { return tq582StalledLookups() == 2; }, 1000))
+        << "a second lookup began";
+    EXPECT_EQ(GetNtpTime(), 0.0);
+}
+
+TEST(HorvexLookup, ANameFoundInTheBackgroundStartsTheExchangeAtTheNextCall) {
+    if (!tq::test::runsInChild({{QStringLiteral("fresh process"), {}}})) {
+        return;
+    }
+    CloseAtEnd closer;
+    FakeSntpServer server(answerAlways(sntpReply(ntpSeconds(k2021))));
+    const int baseline = openDescriptors();
+
+    // The first lookup answers within its 2 s: the exchange starts at once.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(SetNtpServer("after-300.resolver.test", server.port()), 1);
+    EXPECT_GE(elapsed.elapsed(), 250);
+    ASSERT_TRUE(waitUntil(hasTime, kCycleMs));
+    EXPECT_EQ(GetNtpTime(), kDay2021Noon);
+
+    // A later name is not waited for: 0 until it is known, then the exchange runs.
+    elapsed.restart();
+    EXPECT_EQ(SetNtpServer("after-1000.resolver.test", server.port()), 0);
+    EXPECT_LT(elapsed.elapsed(), 50);
+    EXPECT_EQ(GetNtpTime(), 0.0);
+    EXPECT_EQ(openDescriptors(), baseline) << "no socket while the name is unknown";
+    const std::size_t asked = server.requests().size();
+    ASSERT_TRUE(waitUntil(
+        [&] { return SetNtpServer("after-1000.resolver.test", server.port()) == 1; }, 3000));
+    EXPECT_GE(elapsed.elapsed(), 950);
+    EXPECT_EQ(openDescriptors(), baseline + 1);
+    ASSERT_TRUE(waitUntil(hasTime, kCycleMs));
+    EXPECT_GT(server.requests().size(), asked);
+    EXPECT_EQ(tq582StalledLookups(), 2);
 }

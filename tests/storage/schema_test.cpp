@@ -115,7 +115,7 @@ TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
 
 TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
     Database& d = openSite();
-    const QDateTime before = wallClock(QDateTime::currentDateTime()).addSecs(-2);
+    const QDateTime before = japanTime(QDateTime::currentDateTimeUtc()).addSecs(-2);
     d.execute(Sql(QStringLiteral(
         "INSERT INTO T_勤務 (担当者コード,勤務日,シフト) VALUES ('0805',#2024/03/15#,'B')")));
     auto rs = d.query(Sql(QStringLiteral("SELECT * FROM T_勤務")));
@@ -132,7 +132,7 @@ TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
     }
     EXPECT_EQ(rs->text(QStringLiteral("担当者コード")), QStringLiteral("0805")) << "zeros kept";
 
-    // Staff: 社員区分 0, 廃番区分 False, 登録日 the local time of the insert.
+    // Staff: 社員区分 0, 廃番区分 False, 登録日 the Japan time of the insert.
     d.execute(
         Sql(QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名) VALUES ('A1','x')")));
     auto staff = d.query(Sql(QStringLiteral("SELECT * FROM T_担当者")));
@@ -141,7 +141,7 @@ TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
     EXPECT_EQ(staff->integer(QStringLiteral("社員区分")), 0);
     EXPECT_FALSE(staff->boolean(QStringLiteral("廃番区分")));
     const QDateTime registered = staff->dateTime(QStringLiteral("登録日"));
-    const QDateTime after = wallClock(QDateTime::currentDateTime()).addSecs(2);
+    const QDateTime after = japanTime(QDateTime::currentDateTimeUtc()).addSecs(2);
     EXPECT_TRUE(registered >= before && registered <= after)
         << registered.toString(Qt::ISODate).toStdString();
 

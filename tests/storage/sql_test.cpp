@@ -78,7 +78,7 @@ TEST(SqlEngineText, FixedJetPiecesAreTranslatedAndValuesBecomeParameters) {
         {"date-time literal", QStringLiteral("WHERE 処理日時 < #2024/02/01 00:00:00#"),
          QStringLiteral("WHERE 処理日時 < '2024-02-01 00:00:00'")},
         {"now", QStringLiteral("SET 登録日 = Now()"),
-         QStringLiteral("SET 登録日 = strftime('%Y-%m-%d %H:%M:%S','now','localtime')")},
+         QStringLiteral("SET 登録日 = strftime('%Y-%m-%d %H:%M:%S','now','+9 hours')")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(translateJetText(c.jet), c.engine) << c.name;

@@ -178,6 +178,23 @@ TEST_F(HelpLineTest, BareWindowClearsAndTitlesFollowTheirTriggers) {
     EXPECT_EQ(k.従業員コード->lineEdit()->selectedText(), QStringLiteral("0012"));
 }
 
+TEST_F(HelpLineTest, DisabledControlsLeaveTheLineAlone) {
+    TerminalControls& k = window->controls();
+    k.登録->setEnabled(false);
+    k.Frame1->setEnabled(false);  // its day boxes and シフト登録 with it
+    for (QWidget* w : std::initializer_list<QWidget*>{k.登録, k.シフト登録}) {
+        window->setHelpLine(QStringLiteral("?"), QStringLiteral("?"));
+        pointAt(w);
+        EXPECT_EQ(k.項目->text(), QString()) << w->objectName().toStdString();
+        QTest::mouseMove(w, w->rect().topLeft() + QPoint(2, 2));
+        EXPECT_EQ(k.項目->text(), QString()) << w->objectName().toStdString();
+        EXPECT_EQ(k.説明->text(), QString()) << w->objectName().toStdString();
+    }
+    k.登録->setEnabled(true);
+    pointAt(k.登録);
+    EXPECT_EQ(k.項目->text(), QStringLiteral("登録")) << "enabled again, it explains itself";
+}
+
 TEST_F(HelpLineTest, CodeBoxFocusFoldsTheWindowToThePunchScreen) {
     TerminalControls& k = window->controls();
     k.従業員名->setFocus();

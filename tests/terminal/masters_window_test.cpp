@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "../testsupport.h"
 #include "common/datetime.h"
@@ -304,6 +306,68 @@ TEST_F(MastersWindowTest, MonthChangeAndShiftRegistration) {
     leave(k->対象年月);
     EXPECT_TRUE(k->日別シフト[30]->isVisibleTo(window.get()));
     EXPECT_EQ(k->日別シフト[0]->currentText(), QString());
+}
+
+TEST_F(MastersWindowTest, CloseRequestFoldsThePanelBackToThePunchScreen) {
+    int ended = 0;
+    QObject::connect(window.get(), &TerminalWindow::programEnded, [&ended](int) { ++ended; });
+    k->社員保守->click();
+    ASSERT_EQ(window->widthTwips(), TerminalWindow::kWideWidthTwips);
+    EXPECT_FALSE(window->close()) << "the panel is a secondary view";
+    EXPECT_EQ(ended, 0);
+    EXPECT_FALSE(window->hasEnded());
+    EXPECT_EQ(window->widthTwips(), TerminalWindow::kPunchWidthTwips);
+    EXPECT_TRUE(k->PassWord->hasFocus());
+    EXPECT_EQ(window->caption(), QStringLiteral("出勤・退勤"));
+
+    EXPECT_TRUE(window->close()) << "on the punch screen the close request ends the program";
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(MastersWindowTest, PanelOpensWholeAfterAReview) {
+    const std::vector<QWidget*> panel = {
+        k->従業員コード, k->従業員名, k->入社年月日, k->退社年月日, k->勤務シフト,
+        k->正社員,       k->契約社員, k->パート,     k->アルバイト, k->派遣社員,
+        k->残業計算無し, k->登録,     k->削除,       k->Frame1};
+    // A review that lists nothing (nobody identified) hides the panel's controls.
+    k->確認->click();
+    ASSERT_FALSE(k->従業員コード->isVisibleTo(window.get()));
+    k->PassWord->setFocus();
+    ASSERT_EQ(window->widthTwips(), TerminalWindow::kPunchWidthTwips);
+
+    k->社員保守->click();
+    ASSERT_EQ(window->widthTwips(), TerminalWindow::kWideWidthTwips);
+    for (QWidget* c : panel) {
+        EXPECT_TRUE(c->isVisible()) << c->objectName().toStdString();
+    }
+    EXPECT_TRUE(k->従業員コード->hasFocus());
+    EXPECT_FALSE(k->明細->isVisible());
+}
+
+TEST_F(MastersWindowTest, EnterOnARefusedBoxLeavesTheFocusInIt) {
+    k->社員保守->click();
+    ASSERT_TRUE(k->従業員コード->hasFocus());
+    k->従業員コード->setEditText(QStringLiteral("00001"));
+    QTest::keyClick(k->従業員コード, Qt::Key_Return);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("社員コードの桁数制限を越えています。")});
+    EXPECT_TRUE(k->従業員コード->hasFocus())
+        << "focus in " << QApplication::focusWidget()->objectName().toStdString();
+
+    k->従業員コード->setEditText(QStringLiteral("0001"));
+    QTest::keyClick(k->従業員コード, Qt::Key_Return);
+    ASSERT_TRUE(k->従業員名->hasFocus()) << "a new code moves on to the name";
+
+    k->従業員名->setText(QStringLiteral("山").repeated(16));  // 32 bytes in Shift_JIS
+    QTest::keyClick(k->従業員名, Qt::Key_Return);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("社員名の桁数制限を越えています。"));
+    EXPECT_TRUE(k->従業員名->hasFocus())
+        << "focus in " << QApplication::focusWidget()->objectName().toStdString();
+
+    k->従業員名->setText(QStringLiteral("山田"));
+    QTest::keyClick(k->従業員名, Qt::Key_Return);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_FALSE(k->従業員名->hasFocus()) << "a fitting name moves on as Tab does";
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "../attendance/punch_fixture.h"
@@ -148,6 +150,19 @@ TEST_F(PunchScreenTest, PunchButtonsStoreShowAndClearTheScreen) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2].operation, QStringLiteral("出勤"));
     EXPECT_EQ(log.back().operation, QStringLiteral("退勤"));
+}
+
+TEST_F(PunchScreenTest, AClickOnAPunchButtonRightAfterTypingACodePunches) {
+    // The release is already due when the press takes the focus from the code box: the
+    // identification that follows must finish before the release is handled.
+    typeCode(QStringLiteral("0001"));
+    QPushButton* button = k().出勤;
+    QTimer::singleShot(1, button, [button] { QTest::mouseRelease(button, Qt::LeftButton); });
+    QThread::msleep(20);
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::qWait(50);
+    EXPECT_EQ(site.boxes.texts(), QStringList{QStringLiteral("出勤を受け付けました。")});
+    EXPECT_EQ(rows->work(QStringLiteral("0001"), QDate(2024, 5, 8)).in, 1015);
 }
 
 TEST_F(PunchScreenTest, ReviewFillsTheListSelectsTheFirstMissingDayAndEndReturns) {

@@ -69,6 +69,30 @@ TEST(StartUp, FindsTheDatabaseThroughTheSystemFiles) {
     }
 }
 
+TEST(StartUp, FindsTheComputersSystemFileWhateverTheLetterCaseOfItsName) {
+    struct Case {
+        const char* name;
+        QString computer;
+        QString file;
+    };
+    const Case cases[] = {
+        {"written in capitals, as Windows does", QStringLiteral("term01"),
+         QStringLiteral("Sys_TERM01.ini")},
+        {"written in small letters", QStringLiteral("TERM01"), QStringLiteral("Sys_term01.ini")},
+        {"mixed", QStringLiteral("Term01"), QStringLiteral("Sys_tERM01.ini")},
+    };
+    for (const Case& c : cases) {
+        TerminalSite site;
+        site.info.computer = c.computer;
+        site.writeWorkFile(QStringLiteral("Sys.ini"),
+                           QStringLiteral("[MDBName]\n../data/common.mdb\n"));
+        site.writeWorkFile(c.file, QStringLiteral("[MDBName]\n../data/own.mdb\n"));
+        TerminalWindow& w = site.start();
+        ASSERT_TRUE(site.started) << c.name;
+        EXPECT_EQ(w.state().MdbName, site.root() + QStringLiteral("/data/own.mdb")) << c.name;
+    }
+}
+
 TEST(StartUp, NewDatabaseGetsItsTablesAndStartsItsLogWithTheStart) {
     TerminalSite site;
     site.writeWorkFile(QStringLiteral("Sys.ini"), QStringLiteral("[MDBName]\n../新しい/DB.mdb\n"));

@@ -69,11 +69,15 @@ class CountingLibrary final : public tq::NtpLibrary {
         ++getCalls;
         return inner_.getNtpTime();
     }
-    void closeNtpServer() override { inner_.closeNtpServer(); }
+    void closeNtpServer() override {
+        ++closeCalls;
+        inner_.closeNtpServer();
+    }
     int calls() const { return setCalls + getCalls; }
 
     int setCalls = 0;
     int getCalls = 0;
+    int closeCalls = 0;
 
   private:
     tq::NtpLibrary& inner_;
@@ -86,11 +90,20 @@ class FixedLibrary final : public tq::NtpLibrary {
     bool available() override { return true; }
     bool setNtpServer(const QString&, int) override { return true; }
     double getNtpTime() override { return value_; }
-    void closeNtpServer() override {}
+    void closeNtpServer() override { ++closeCalls; }
+
+    int closeCalls = 0;
 
   private:
     double value_;
 };
+
+/// True when the server receives no request for `ms` while the event loop runs.
+bool serverQuietFor(const FakeSntpServer& server, int ms) {
+    const std::size_t before = server.requests().size();
+    QTest::qWait(ms);
+    return server.requests().size() == before;
+}
 
 const QString kLocal = QStringLiteral("127.0.0.1");
 const QDateTime kAnswerUtc(QDate(2024, 3, 31), QTime(15, 30), Qt::UTC);
@@ -140,6 +153,8 @@ TEST(ClockCheck, NetworkTimeSetsTheClockOnceInJapanTime) {
     EXPECT_EQ(ntp.calls(), callsBefore) << "no further calls into the library";
     EXPECT_EQ(check.check(), expected.addSecs(3)) << "a direct check no longer synchronises";
     EXPECT_EQ(clock.setCalls.size(), 1u);
+    EXPECT_EQ(ntp.closeCalls, 1) << "the exchange is closed once the time is taken";
+    EXPECT_TRUE(serverQuietFor(server, 2000)) << "no request goes out after that";
     horvex.closeNtpServer();
 }
 
@@ -169,7 +184,8 @@ TEST(ClockCheck, RefusedClockChangeKeepsNetworkTimeAsAnOffset) {
     FakeSntpServer server(answerAlways(sntpReply(ntpSeconds(kAnswerUtc))));
     tq::HorvexLibrary horvex;
     FakeClock clock(wall(2030, 1, 1, 10, 0, 0), /*refuses=*/true);
-    tq::ClockCheck check(horvex, clock, kLocal, server.port());
+    CountingLibrary ntp(horvex);
+    tq::ClockCheck check(ntp, clock, kLocal, server.port());
     ASSERT_TRUE(horvex.setNtpServer(kLocal, server.port()));
     check.setTimerSwitch(true);
 
@@ -190,7 +206,27 @@ TEST(ClockCheck, RefusedClockChangeKeepsNetworkTimeAsAnOffset) {
     const auto first = err.find(needle);
     EXPECT_NE(first, std::string::npos) << err;
     EXPECT_EQ(err.find(needle, first + 1), std::string::npos) << "reported once: " << err;
+    EXPECT_EQ(ntp.closeCalls, 1) << "the offset is kept: the exchange is closed";
+    EXPECT_TRUE(serverQuietFor(server, 2000));
     horvex.closeNtpServer();
+}
+
+TEST(ClockCheck, NeverLetsQueuedEventsRun) {
+    for (const double networkTime : {0.0, 43831.0}) {
+        FixedLibrary ntp(networkTime);
+        FakeClock clock(wall(2024, 5, 1, 8, 0, 0));
+        tq::ClockCheck check(ntp, clock, kLocal);
+        check.setTimerSwitch(true);
+        bool ran = false;
+        QMetaObject::invokeMethod(
+            qApp, [&ran] { ran = true; }, Qt::QueuedConnection);
+        check.currentTime();
+        EXPECT_FALSE(ran) << "network time " << networkTime
+                          << ": a queued click must wait for the handler that checks the clock";
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(ntp.closeCalls, networkTime != 0.0 ? 1 : 0);
+    }
 }
 
 TEST(ClockCheck, NetworkTimeIsRoundedToTheSecondAndShiftedByNineHours) {
@@ -240,7 +276,7 @@ TEST(HorvexLibrary, NotLoadableMeansNoNetworkTimeAndNoRetry) {
 
 TEST(SystemClock, ReadsTheWallClockInWholeSeconds) {
     tq::SystemClock clock;
-    const QDateTime before = tq::wallClock(QDateTime::currentDateTime());
+    const QDateTime before = tq::japanTime(QDateTime::currentDateTimeUtc());
     const QDateTime now = clock.now();
     EXPECT_EQ(now.time().msec(), 0);
     EXPECT_EQ(now.timeSpec(), Qt::UTC) << "a wall-clock value";
@@ -258,8 +294,12 @@ TEST(ManualTimeQuery, TransmitSecondsBecomeADateTime) {
         {"afternoon UTC", sntpReply(ntpSeconds(kAnswerUtc)), wall(2024, 3, 31, 15, 30, 0)},
         {"last second of a leap day", sntpReply(ntpSeconds(wall(2024, 2, 29, 23, 59, 59))),
          wall(2024, 2, 29, 23, 59, 59)},
-        {"seconds 0 are 1900", zero, wall(1900, 1, 1, 0, 0, 0)},
+        {"transmit time zero: no time to show", zero, QDateTime()},
         {"end of the first era", sntpReply(0xFFFFFFFFu), wall(2036, 2, 7, 6, 28, 15)},
+        {"top bit set: still the first era", sntpReply(0x80000000u), wall(1968, 1, 20, 3, 14, 8)},
+        {"top bit clear: the era from 2036", sntpReply(1), wall(2036, 2, 7, 6, 28, 17)},
+        {"seconds 0 with a fraction: the first second of the era from 2036",
+         sntpReply(0, 0x80000000u), wall(2036, 2, 7, 6, 28, 16)},
         {"44 bytes are enough", sntpReply(ntpSeconds(kAnswerUtc)).left(44),
          wall(2024, 3, 31, 15, 30, 0)},
         {"43 bytes are too few", sntpReply(ntpSeconds(kAnswerUtc)).left(43), QDateTime()},
