@@ -19,6 +19,9 @@ QString siteDatabasePath(const Options& opts) {
     if (path.isEmpty()) {
         path = DefaultMdbName();
     }
+    if (isServerDatabaseName(path)) {
+        return path.trimmed();
+    }
     return QDir::current().absoluteFilePath(path);
 }
 
@@ -44,8 +47,10 @@ LogContext toolLogContext() {
 
 std::unique_ptr<Database> openSiteDatabase(const Options& opts) {
     const QString path = siteDatabasePath(opts);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+    if (!isServerDatabaseName(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    }
+    auto db = openDatabase(path, QString::fromLatin1(kDatabasePassword), true);
     const QString broken = EnsureTables(*db);
     if (!broken.isEmpty()) {
         throw DbError(broken + QStringLiteral("が壊れています"));
