@@ -107,9 +107,9 @@ QDateTime parseServerStamp(const QString& s) {
         return {};
     }
     const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const QTime t = m.captured(4).isEmpty()
-                        ? QTime(0, 0)
-                        : QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    const QTime t = m.captured(4).isEmpty() ? QTime(0, 0)
+                                            : QTime(m.captured(4).toInt(), m.captured(5).toInt(),
+                                                    m.captured(6).toInt());
     if (!d.isValid() || !t.isValid()) {
         return {};
     }
@@ -379,11 +379,11 @@ class PgDatabase final : public Database {
     }
 
     QStringList tableNames() override {
-        PgResult r = run(QStringLiteral(
-                             "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                             "c.relnamespace WHERE c.relkind IN ('r','p') AND n.nspname = "
-                             "current_schema() AND c.relname <> $1 ORDER BY c.oid"),
-                         {kCatalog});
+        PgResult r =
+            run(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                               "c.relnamespace WHERE c.relkind IN ('r','p') AND n.nspname = "
+                               "current_schema() AND c.relname <> $1 ORDER BY c.oid"),
+                {kCatalog});
         return firstColumn(r);
     }
 
@@ -392,12 +392,12 @@ class PgDatabase final : public Database {
         if (actual.isEmpty()) {
             return {};
         }
-        PgResult r = run(QStringLiteral(
-                             "SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = "
-                             "a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
-                             "n.nspname = current_schema() AND c.relname = $1 AND a.attnum > 0 "
-                             "AND NOT a.attisdropped ORDER BY a.attnum"),
-                         {actual});
+        PgResult r =
+            run(QStringLiteral("SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = "
+                               "a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
+                               "n.nspname = current_schema() AND c.relname = $1 AND a.attnum > 0 "
+                               "AND NOT a.attisdropped ORDER BY a.attnum"),
+                {actual});
         return firstColumn(r);
     }
 
@@ -483,6 +483,9 @@ class PgDatabase final : public Database {
                 PgResult r = run(st.text, st.values, true);
                 return std::make_unique<PgRows>(r, citext_);
             } catch (const DbError&) {
+                if (depth_ == 0 && lastWasLostConnection_ && attempt == 1 && reconnect()) {
+                    continue;  // a read changes nothing: it is simply asked again
+                }
                 if (depth_ > 0 || !lastWasConflict_ || attempt >= kConflictAttempts) {
                     throw;
                 }
@@ -493,7 +496,16 @@ class PgDatabase final : public Database {
 
     void beginWrite() override {
         if (depth_ == 0) {
-            simple(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"));
+            try {
+                simple(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"));
+            } catch (const DbError&) {
+                // Nothing was sent yet: a connection that died while the terminal stood idle
+                // (a server restarted overnight) is made again once.
+                if (!lastWasLostConnection_ || !reconnect()) {
+                    throw;
+                }
+                simple(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"));
+            }
             try {
                 run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"), {kWriteLockKey});
             } catch (const DbError& e) {
@@ -553,12 +565,12 @@ class PgDatabase final : public Database {
         if (actual.isEmpty()) {
             return;
         }
-        PgResult r = run(QStringLiteral(
-                             "SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = "
-                             "a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
-                             "n.nspname = current_schema() AND c.relname = $1 AND a.attnum > 0 "
-                             "AND a.attidentity <> ''"),
-                         {actual});
+        PgResult r =
+            run(QStringLiteral("SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = "
+                               "a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
+                               "n.nspname = current_schema() AND c.relname = $1 AND a.attnum > 0 "
+                               "AND a.attidentity <> ''"),
+                {actual});
         for (const QString& column : firstColumn(r)) {
             const QString t = serverName(actual);
             const QString c = serverName(column);
@@ -592,8 +604,9 @@ class PgDatabase final : public Database {
         } catch (const DbError&) {
             if (PQstatus(conn_) == CONNECTION_OK) {
                 const bool conflict = lastWasConflict_;
-                PQclear(PQexec(conn_, "ROLLBACK TO SAVEPOINT tq_statement; RELEASE SAVEPOINT "
-                                      "tq_statement"));
+                PQclear(PQexec(conn_,
+                               "ROLLBACK TO SAVEPOINT tq_statement; RELEASE SAVEPOINT "
+                               "tq_statement"));
                 lastWasConflict_ = conflict;
             }
             throw;
@@ -606,9 +619,21 @@ class PgDatabase final : public Database {
         check(r);
     }
 
+    // Makes the connection again after it was lost outside any transaction; false when the
+    // server still cannot be reached.
+    bool reconnect() {
+        PQreset(conn_);
+        if (PQstatus(conn_) != CONNECTION_OK) {
+            return false;
+        }
+        setUp();
+        return true;
+    }
+
     void check(const PgResult& r) {
         lastWasConflict_ = false;
         lastWasLockTimeout_ = false;
+        lastWasLostConnection_ = false;
         const ExecStatusType status = r.get() ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
             return;
@@ -618,12 +643,12 @@ class PgDatabase final : public Database {
         }
         const QByteArray state =
             r.get() ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray();
-        QString message = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
-                                                    : PQerrorMessage(conn_))
-                              .trimmed();
+        QString message =
+            QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn_))
+                .trimmed();
         DbFailure kind = DbFailure::General;
-        if (state.startsWith("23") || state == "22001" || state == "22003" ||
-            state == "22P02" || state == "22007" || state == "22008" || state == "42804") {
+        if (state.startsWith("23") || state == "22001" || state == "22003" || state == "22P02" ||
+            state == "22007" || state == "22008" || state == "42804") {
             kind = DbFailure::Constraint;  // a key, check, length, precision or type rule
         } else if (state == "42P01") {
             message = QStringLiteral("no such table: ") + message;
@@ -644,6 +669,7 @@ class PgDatabase final : public Database {
         const QString why =
             detail.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn_)).trimmed() : detail;
         depth_ = 0;
+        lastWasLostConnection_ = true;
         throw DbError(QStringLiteral("lost the connection to the database server %1: %2")
                           .arg(shownName_, why.isEmpty() ? QStringLiteral("no answer") : why));
     }
@@ -657,13 +683,11 @@ class PgDatabase final : public Database {
     }
 
     static void backOff(int attempt) {
-        QThread::msleep(static_cast<unsigned long>(
-            QRandomGenerator::global()->bounded(5, 20) * attempt));
+        QThread::msleep(
+            static_cast<unsigned long>(QRandomGenerator::global()->bounded(5, 20) * attempt));
     }
 
-    static int changedRows(const PgResult& r) {
-        return QByteArray(PQcmdTuples(r.get())).toInt();
-    }
+    static int changedRows(const PgResult& r) { return QByteArray(PQcmdTuples(r.get())).toInt(); }
 
     static QStringList firstColumn(const PgResult& r) {
         QStringList out;
@@ -686,9 +710,9 @@ class PgDatabase final : public Database {
 
     void refreshCitext() {
         PgResult r = run(QStringLiteral("SELECT oid FROM pg_type WHERE typname = 'citext'"), {});
-        citext_ = PQntuples(r.get()) > 0 ? static_cast<Oid>(QByteArray(PQgetvalue(r.get(), 0, 0))
-                                                                 .toUInt())
-                                         : 0;
+        citext_ = PQntuples(r.get()) > 0
+                      ? static_cast<Oid>(QByteArray(PQgetvalue(r.get(), 0, 0)).toUInt())
+                      : 0;
     }
 
     void ensureCatalog() {
@@ -783,8 +807,8 @@ class PgDatabase final : public Database {
                     QStringLiteral("decimal column %1 needs a precision of 1 to 18 and scale 0")
                         .arg(c.name));
             }
-            if (c.autoIncrement && (c.type != ColumnType::Integer ||
-                                    def.primaryKey != QStringList{c.name})) {
+            if (c.autoIncrement &&
+                (c.type != ColumnType::Integer || def.primaryKey != QStringList{c.name})) {
                 throw DbError(
                     QStringLiteral("auto-number column %1 must be the integer primary key")
                         .arg(c.name));
@@ -831,6 +855,7 @@ class PgDatabase final : public Database {
     Oid citext_ = 0;
     bool lastWasConflict_ = false;
     bool lastWasLockTimeout_ = false;
+    bool lastWasLostConnection_ = false;
 };
 
 }  // namespace
@@ -863,15 +888,16 @@ std::unique_ptr<Database> openServerDatabase(const QString& uri) {
     PGconn* conn = PQconnectdbParams(keywords, values, 1);
     const QString shown = redactedDatabaseName(uri);
     if (!conn) {
-        throw DbError(QStringLiteral("cannot connect to the database server %1: out of memory")
-                          .arg(shown));
+        throw DbError(
+            QStringLiteral("cannot connect to the database server %1: out of memory").arg(shown));
     }
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString why = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
         PQfinish(conn);
-        throw DbError(QStringLiteral("cannot connect to the database server %1: %2").arg(shown, why),
-                      why.contains(QStringLiteral("does not exist")) ? DbFailure::NotFound
-                                                                     : DbFailure::General);
+        throw DbError(
+            QStringLiteral("cannot connect to the database server %1: %2").arg(shown, why),
+            why.contains(QStringLiteral("does not exist")) ? DbFailure::NotFound
+                                                           : DbFailure::General);
     }
     auto db = std::make_unique<PgDatabase>(conn, shown);
     db->setUp();

@@ -31,16 +31,15 @@ bool isKeyword(QStringView word) {
     static const QSet<QString> keywords = [] {
         QSet<QString> k;
         for (const char* w :
-             {"SELECT", "FROM",   "WHERE",   "AND",  "OR",     "NOT",    "INSERT", "INTO",
-              "VALUES", "UPDATE", "SET",     "DELETE", "LEFT", "RIGHT",  "INNER",  "OUTER",
-              "FULL",   "CROSS",  "JOIN",    "ON",   "ORDER",  "BY",     "ASC",    "DESC",
-              "GROUP",  "HAVING", "AS",      "IS",   "NULL",   "IN",     "BETWEEN", "LIKE",
-              "ESCAPE", "DISTINCT", "TRUE",  "FALSE", "LIMIT", "OFFSET", "CASE",   "WHEN",
-              "THEN",   "ELSE",   "END",     "EXISTS", "UNION", "ALL",   "USING",
+             {"SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "INSERT", "INTO", "VALUES", "UPDATE",
+              "SET", "DELETE", "LEFT", "RIGHT", "INNER", "OUTER", "FULL", "CROSS", "JOIN", "ON",
+              "ORDER", "BY", "ASC", "DESC", "GROUP", "HAVING", "AS", "IS", "NULL", "IN", "BETWEEN",
+              "LIKE", "ESCAPE", "DISTINCT", "TRUE", "FALSE", "LIMIT", "OFFSET", "CASE", "WHEN",
+              "THEN", "ELSE", "END", "EXISTS", "UNION", "ALL", "USING",
               // definitions written by hand (tools, tests): statements and type names
-              "CREATE", "TABLE",  "VIEW",    "DROP", "INDEX",  "PRIMARY", "KEY",  "DEFAULT",
-              "CONSTRAINT", "TEXT", "INTEGER", "INT", "BIGINT", "VARCHAR", "BOOLEAN",
-              "NUMERIC", "TIMESTAMP", "ALTER", "RENAME", "TO"}) {
+              "CREATE", "TABLE", "VIEW", "DROP", "INDEX", "PRIMARY", "KEY", "DEFAULT", "CONSTRAINT",
+              "TEXT", "INTEGER", "INT", "BIGINT", "VARCHAR", "BOOLEAN", "NUMERIC", "TIMESTAMP",
+              "ALTER", "RENAME", "TO"}) {
             k.insert(QString::fromLatin1(w));
         }
         return k;

@@ -130,11 +130,10 @@ TEST_F(CtlMastersTest, RefusalsAndUsageErrors) {
 TEST_F(CtlMastersTest, ShiftSetAndShowThroughTheSystemFile) {
     // No --db: the system file of the working directory names the database (a file, or the
     // server database's URI).
-    const QString named =
-        testOnServer() ? database->name() : QStringLiteral("../DB/シフト.mdb");
-    writeFile(work + QStringLiteral("/Sys.ini"),
-              cp932Lines(QStringLiteral("[MDBName]\n#the shared copy\n") + named +
-                         QStringLiteral("\n")));
+    const QString named = testOnServer() ? database->name() : QStringLiteral("../DB/シフト.mdb");
+    writeFile(
+        work + QStringLiteral("/Sys.ini"),
+        cp932Lines(QStringLiteral("[MDBName]\n#the shared copy\n") + named + QStringLiteral("\n")));
     CtlRun r = ctl({QStringLiteral("staff"), QStringLiteral("set"), QStringLiteral("--code"),
                     QStringLiteral("0001"), QStringLiteral("--name"), QStringLiteral("山田")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

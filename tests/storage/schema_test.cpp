@@ -106,27 +106,26 @@ TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
         indexNames << ix->text(QStringLiteral("name"));
     }
     indexNames.sort();
-    QStringList expected = server ? QStringList{QStringLiteral("T_ログ_処理日時順"),
-                                                QStringLiteral("T_ログ_プログラム別処理日時順"),
-                                                QStringLiteral("T_担当者_社員区分"),
-                                                QStringLiteral("T_担当者_PassWord"),
-                                                QStringLiteral("T_勤務_担当者コード"),
-                                                QStringLiteral("T_勤務_勤務日"),
-                                                QStringLiteral("T_ログ_PrimaryKey"),
-                                                QStringLiteral("T_担当者_PrimaryKey"),
-                                                QStringLiteral("T_勤務_PrimaryKey")}
-                                  : QStringList{QStringLiteral("処理日時順"),
-                                                QStringLiteral("プログラム別処理日時順"),
-                                                QStringLiteral("社員区分"),
-                                                QStringLiteral("PassWord"),
-                                                QStringLiteral("担当者コード"),
-                                                QStringLiteral("勤務日")};
+    QStringList expected =
+        server
+            ? QStringList{QStringLiteral("T_ログ_処理日時順"),
+                          QStringLiteral("T_ログ_プログラム別処理日時順"),
+                          QStringLiteral("T_担当者_社員区分"),
+                          QStringLiteral("T_担当者_PassWord"),
+                          QStringLiteral("T_勤務_担当者コード"),
+                          QStringLiteral("T_勤務_勤務日"),
+                          QStringLiteral("T_ログ_PrimaryKey"),
+                          QStringLiteral("T_担当者_PrimaryKey"),
+                          QStringLiteral("T_勤務_PrimaryKey")}
+            : QStringList{QStringLiteral("処理日時順"),   QStringLiteral("プログラム別処理日時順"),
+                          QStringLiteral("社員区分"),     QStringLiteral("PassWord"),
+                          QStringLiteral("担当者コード"), QStringLiteral("勤務日")};
     expected.sort();
     EXPECT_EQ(indexNames, expected);
     if (server) {
         // The descriptions are the columns' comments.
-        auto comment = db->query(Sql(QStringLiteral(
-            "SELECT col_description('\"T_勤務\"'::regclass, 4) AS d")));
+        auto comment = db->query(
+            Sql(QStringLiteral("SELECT col_description('\"T_勤務\"'::regclass, 4) AS d")));
         ASSERT_TRUE(comment->next());
         EXPECT_EQ(comment->text(QStringLiteral("d")), work.columns[3].description);
     }
@@ -141,9 +140,8 @@ TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
     Database& d = openSite();
     // Now() is the embedded file's local time; the server's is Japan time whatever its zone.
     const auto now = [] {
-        return test::testOnServer()
-                   ? wallClock(QDateTime::currentDateTimeUtc().addSecs(9 * 3600))
-                   : wallClock(QDateTime::currentDateTime());
+        return test::testOnServer() ? wallClock(QDateTime::currentDateTimeUtc().addSecs(9 * 3600))
+                                    : wallClock(QDateTime::currentDateTime());
     };
     const QDateTime before = now().addSecs(-2);
     d.execute(Sql(QStringLiteral(
