@@ -136,7 +136,7 @@ class PgResult {
 
 class PgRows final : public ResultSet {
   public:
-    PgRows(const PgResult& r, Oid citext) {
+    explicit PgRows(const PgResult& r) {
         PGresult* res = r.get();
         const int n = PQnfields(res);
         std::vector<Oid> types;
@@ -154,7 +154,7 @@ class PgRows final : public ResultSet {
             std::vector<SqlValue> values;
             values.reserve(static_cast<size_t>(n));
             for (int i = 0; i < n; ++i) {
-                values.push_back(decode(res, row, i, types[static_cast<size_t>(i)], citext));
+                values.push_back(decode(res, row, i, types[static_cast<size_t>(i)]));
             }
             rows_.push_back(std::move(values));
         }
@@ -181,7 +181,7 @@ class PgRows final : public ResultSet {
     QStringList fieldNames() const override { return names_; }
 
   private:
-    static SqlValue decode(PGresult* res, int row, int col, Oid type, Oid citext) {
+    static SqlValue decode(PGresult* res, int row, int col, Oid type) {
         if (PQgetisnull(res, row, col)) {
             return SqlNull{};
         }
@@ -221,8 +221,7 @@ class PgRows final : public ResultSet {
             }
             case kOidText:
                 return SqlLongText{s};
-            default:
-                (void)citext;  // citext, varchar, name: plain text
+            default:  // citext, varchar, name: plain text
                 return s;
         }
     }
@@ -481,7 +480,7 @@ class PgDatabase final : public Database {
         for (int attempt = 1;; ++attempt) {
             try {
                 PgResult r = run(st.text, st.values, true);
-                return std::make_unique<PgRows>(r, citext_);
+                return std::make_unique<PgRows>(r);
             } catch (const DbError&) {
                 if (depth_ == 0 && lastWasLostConnection_ && attempt == 1 && reconnect()) {
                     continue;  // a read changes nothing: it is simply asked again
@@ -496,18 +495,22 @@ class PgDatabase final : public Database {
 
     void beginWrite() override {
         if (depth_ == 0) {
+            // The transaction and the site's write lock, in one round trip.
+            const QString begin = QStringLiteral(
+                                      "BEGIN ISOLATION LEVEL READ COMMITTED; SELECT "
+                                      "pg_advisory_xact_lock(%1)")
+                                      .arg(kWriteLockKey);
             try {
-                simple(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"));
-            } catch (const DbError&) {
-                // Nothing was sent yet: a connection that died while the terminal stood idle
-                // (a server restarted overnight) is made again once.
-                if (!lastWasLostConnection_ || !reconnect()) {
-                    throw;
+                try {
+                    simple(begin);
+                } catch (const DbError&) {
+                    // Nothing was written yet: a connection that died while the terminal
+                    // stood idle (a server restarted overnight) is made again once.
+                    if (!lastWasLostConnection_ || !reconnect()) {
+                        throw;
+                    }
+                    simple(begin);
                 }
-                simple(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"));
-            }
-            try {
-                run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"), {kWriteLockKey});
             } catch (const DbError& e) {
                 abandon();
                 if (lastWasLockTimeout_) {
@@ -596,11 +599,42 @@ class PgDatabase final : public Database {
     // A change inside a transaction: a refused statement undoes only itself and leaves the
     // transaction going, as on the embedded engine.
     int runInTransaction(const ServerStatement& st) {
-        simple(QStringLiteral("SAVEPOINT tq_statement"));
+        // The savepoint, the statement and the release travel in one round trip.
+        const QByteArray sql = st.text.toUtf8();
+        const Parameters p(st.values, true, citext_);
+        const char* savepoint = "SAVEPOINT tq_statement";
+        const char* release = "RELEASE SAVEPOINT tq_statement";
+        const bool sent =
+            PQenterPipelineMode(conn_) == 1 &&
+            PQsendQueryParams(conn_, savepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+            PQsendQueryParams(conn_, sql.constData(), static_cast<int>(st.values.size()),
+                              p.types.data(), p.pointers.data(), nullptr, nullptr, 0) == 1 &&
+            PQsendQueryParams(conn_, release, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+            PQpipelineSync(conn_) == 1;
+        PgResult results[3];
+        bool synced = false;
+        int query = 0;
+        // Each query's results end with a null; the sync point ends the pipeline.
+        for (int guard = 0; sent && guard < 16 && !synced; ++guard) {
+            PGresult* r = PQgetResult(conn_);
+            if (!r) {
+                ++query;
+            } else if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+                PQclear(r);
+                synced = true;
+            } else if (query < 3 && !results[query].get()) {
+                results[query] = PgResult(r);
+            } else {
+                PQclear(r);
+            }
+        }
+        PQexitPipelineMode(conn_);
+        if (!synced) {
+            failConnection();
+        }
+        check(results[0]);
         try {
-            const int changed = changedRows(run(st.text, st.values, true));
-            simple(QStringLiteral("RELEASE SAVEPOINT tq_statement"));
-            return changed;
+            check(results[1]);
         } catch (const DbError&) {
             if (PQstatus(conn_) == CONNECTION_OK) {
                 const bool conflict = lastWasConflict_;
@@ -611,6 +645,8 @@ class PgDatabase final : public Database {
             }
             throw;
         }
+        check(results[2]);
+        return changedRows(results[1]);
     }
 
     // Runs statements without values (session settings, transaction control).
