@@ -17,12 +17,23 @@ endfunction()
 
 # tq582_test(NAME SOURCES... LINKS...): one GoogleTest executable registered with CTest.
 # The shared test main creates the QApplication (offscreen when no platform is set).
+# BOTH_ENGINES registers every test a second time, named "pg.<test>", run on the database
+# server engine (TQ582_TEST_ENGINE=pg; see tests/test_database.h).
 function(tq582_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "BOTH_ENGINES" "" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tq582_options tq582_testmain GTest::gtest GTest::gmock ${ARG_LINKS})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     DISCOVERY_MODE PRE_TEST)
+  if(ARG_BOTH_ENGINES)
+    target_link_libraries(${name} PRIVATE tq582_testdb)
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 60
+      TEST_PREFIX "pg."
+      # One variable only: the discovery script of CMake 3.25 splits a list of several.
+      PROPERTIES ENVIRONMENT "TQ582_TEST_ENGINE=pg"
+      DISCOVERY_MODE PRE_TEST)
+  endif()
 endfunction()

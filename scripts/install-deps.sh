@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6sql6 libgl-dev
-  libsqlcipher-dev libicu-dev libgsf-1-dev
+  libsqlcipher-dev libicu-dev libgsf-1-dev libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic

@@ -34,7 +34,7 @@ int checkDb(const QStringList& args) {
     QStringList problems;
     std::unique_ptr<Database> db;
     try {
-        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
+        db = openDatabase(path, QString::fromLatin1(kDatabasePassword), false);
     } catch (const DbError& e) {
         if (e.kind() == DbFailure::NotFound) {
             err(e.message());

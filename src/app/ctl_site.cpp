@@ -22,6 +22,9 @@ QString siteDatabasePath(const Options& opts) {
     if (path.isEmpty()) {
         path = DefaultMdbName();
     }
+    if (isServerDatabaseName(path)) {
+        return path.trimmed();
+    }
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
@@ -47,8 +50,8 @@ LogContext toolLogContext() {
 
 std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access) {
     const QString path = siteDatabasePath(opts);
-    auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword),
-                                   access == SiteAccess::Write);
+    auto db =
+        openDatabase(path, QString::fromLatin1(kDatabasePassword), access == SiteAccess::Write);
     const QString broken = EnsureTables(*db);
     if (!broken.isEmpty()) {
         throw DbError(broken + QStringLiteral("が壊れています"));

@@ -142,6 +142,10 @@ class Database {
     virtual void beginWrite() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    /// After rows were copied into `table` with their auto-numbers given (a migration), makes
+    /// the next automatic number follow the highest one present.
+    virtual void syncAutoNumber(const QString& table) { (void)table; }
 };
 
 /// Commits on `commit()`, rolls back when left without it.
@@ -174,5 +178,21 @@ class WriteTransaction {
 /// NotADatabase for a wrong password or a file that is not an encrypted site database).
 std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
                                                bool create);
+
+/// True when a database name (the system file's "[MDBName]" value, or --db) is a connection
+/// URI of a database server ("postgresql://..." or "postgres://...") rather than a file path.
+bool isServerDatabaseName(const QString& name);
+
+/// The database name fit for messages: a password inside a URI shows as "***".
+QString redactedDatabaseName(const QString& name);
+
+/// Opens the server database named by a connection URI (the password in the URI or in the
+/// user's ~/.pgpass). The database itself must exist; its tables are created like the file's.
+/// Throws DbError naming the cause when the server cannot be reached or refuses.
+std::unique_ptr<Database> openServerDatabase(const QString& uri);
+
+/// Opens the site database a name stands for: a server URI opens the server engine, anything
+/// else the embedded file (created with its folders when `create` is set).
+std::unique_ptr<Database> openDatabase(const QString& name, const QString& password, bool create);
 
 }  // namespace tq

@@ -95,8 +95,12 @@ bool TerminalWindow::start() {
         // 10-12: the database file, created with its folder when missing.
         const QString mdb =
             state_.systemFile.mdbName.isEmpty() ? DefaultMdbName() : state_.systemFile.mdbName;
-        state_.MdbName = QDir::cleanPath(QDir(state_.workingDirectory).absoluteFilePath(mdb));
-        if (!QFileInfo::exists(state_.MdbName)) {
+        // A server URI names a database that exists already; only a file is created here.
+        const bool onServer = isServerDatabaseName(mdb);
+        state_.MdbName = onServer
+                             ? mdb.trimmed()
+                             : QDir::cleanPath(QDir(state_.workingDirectory).absoluteFilePath(mdb));
+        if (!onServer && !QFileInfo::exists(state_.MdbName)) {
             openEmbeddedDatabase(state_.MdbName, databasePassword(), true);
         }
 
@@ -107,7 +111,7 @@ bool TerminalWindow::start() {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
         // 16-18: the tables, the connection, the start logged.
-        state_.Conn = openEmbeddedDatabase(state_.MdbName, databasePassword(), false);
+        state_.Conn = openDatabase(state_.MdbName, databasePassword(), false);
         const QString broken = EnsureTables(*state_.Conn);
         if (!broken.isEmpty()) {
             endWithError(broken + QStringLiteral("が壊れています"), Icon::None);

@@ -28,9 +28,13 @@ QString PunchRulesText() {
 
 void PunchTest::SetUp() {
     ASSERT_TRUE(dir.isValid());
-    path = dir.filePath(QStringLiteral("DB/DB.mdb"));
     QDir().mkpath(dir.filePath(QStringLiteral("DB")));
-    db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+    site = std::make_unique<TestDatabase>(dir.filePath(QStringLiteral("DB/DB.mdb")));
+    if (!site->skipReason().isEmpty()) {
+        GTEST_SKIP() << site->skipReason().toStdString();
+    }
+    path = site->name();
+    db = site->open(true);
     ASSERT_EQ(EnsureTables(*db), QString());
     rows = std::make_unique<SiteRows>(*db);
     settings = LoadSettings(PunchRulesText().toUtf8()).settings;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../failing_database.h"
+#include "../test_database.h"
 #include "../testsupport.h"
 #include "attendance/identify.h"
 #include "common/datetime.h"
@@ -64,13 +65,18 @@ class SiteRows {
 class PunchTest : public ::testing::Test {
   protected:
     void SetUp() override;
+    void TearDown() override {
+        rows.reset();
+        db.reset();
+    }
 
     Identification identify(const QString& code, const QDateTime& at) {
         return Identify(*db, code, at);
     }
 
     QTemporaryDir dir;
-    QString path;
+    std::unique_ptr<TestDatabase> site;
+    QString path;  ///< the database file, or the server database's URI
     std::unique_ptr<Database> db;
     std::unique_ptr<SiteRows> rows;
     Settings settings;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../failing_database.h"
+#include "../test_database.h"
 #include "../testsupport.h"
 #include "common/datetime.h"
 #include "storage/database.h"
@@ -28,11 +29,16 @@ class MastersTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("DB/DB.mdb"));
         QDir().mkpath(dir.filePath(QStringLiteral("DB")));
-        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        site = std::make_unique<TestDatabase>(dir.filePath(QStringLiteral("DB/DB.mdb")));
+        if (!site->skipReason().isEmpty()) {
+            GTEST_SKIP() << site->skipReason().toStdString();
+        }
+        path = site->name();
+        db = site->open(true);
         ASSERT_EQ(EnsureTables(*db), QString());
     }
+    void TearDown() override { db.reset(); }
 
     int count(const QString& table) {
         auto rs = db->query(Sql(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table));
@@ -51,7 +57,8 @@ class MastersTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    QString path;
+    std::unique_ptr<TestDatabase> site;
+    QString path;  ///< the database file, or the server database's URI
     std::unique_ptr<Database> db;
     const LogContext ctx{QStringLiteral("PC01"), QStringLiteral("tanaka"),
                          QStringLiteral("出勤・退勤")};

@@ -35,6 +35,9 @@ class ShiftTest : public MastersTest {
   protected:
     void SetUp() override {
         MastersTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
         StaffEntry e;
         e.code = QStringLiteral("0001");
         e.name = QStringLiteral("山田");

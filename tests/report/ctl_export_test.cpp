@@ -21,8 +21,9 @@ class CtlExportTest : public PunchTest {
     }
 
     ToolRun exportAt(const QString& now, const QStringList& more = {}) {
-        return runTool(work,
-                       QStringList{QStringLiteral("export"), QStringLiteral("--now"), now} + more);
+        return runTool(work, QStringList{QStringLiteral("export"), QStringLiteral("--now"), now,
+                                         QStringLiteral("--db"), path} +
+                                 more);
     }
 
     QString work;

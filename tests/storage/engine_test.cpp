@@ -29,6 +29,9 @@ int readWithoutKey(const QString& path) {
 }
 
 TEST_F(StorageTest, NewFileIsCreatedInMissingFoldersAndIsEncrypted) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their key belong to the embedded engine";
+    }
     const QString deep = dir.filePath(QStringLiteral("a/b/c/DB.mdb"));
     {
         auto created = openEmbeddedDatabase(deep, kPassword, true);
@@ -54,6 +57,9 @@ TEST_F(StorageTest, NewFileIsCreatedInMissingFoldersAndIsEncrypted) {
 }
 
 TEST_F(StorageTest, MissingFileOrPlainFileIsRefused) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their key belong to the embedded engine";
+    }
     try {
         openEmbeddedDatabase(dir.filePath(QStringLiteral("none.mdb")), kPassword, false);
         FAIL() << "a missing file opened";
@@ -329,6 +335,38 @@ TEST_F(StorageTest, TransactionsCommitRollBackAndNest) {
     }
     reopen();
     EXPECT_EQ(count(QStringLiteral("T_勤務")), 3);
+}
+
+TEST_F(StorageTest, ServerGoneMidTransactionNamesTheCauseAndWritesNothing) {
+    if (!test::testOnServer()) {
+        GTEST_SKIP() << "a connection to a server belongs to the server engine";
+    }
+    Database& d = openSite();
+    const qint64 pid = std::get<qint64>(
+        single(Sql(QStringLiteral("SELECT pg_backend_pid() AS pid")), QStringLiteral("pid")));
+    auto other = site->open(false);
+    {
+        WriteTransaction tx(d);
+        addWork(d, QStringLiteral("1"), QDate(2024, 3, 1), 800);
+        // The server ends this terminal's connection, as a restart or a cut cable would.
+        other->query(Sql(QStringLiteral("SELECT pg_terminate_backend(%1) AS t").arg(pid)));
+        try {
+            addWork(d, QStringLiteral("2"), QDate(2024, 3, 1), 800);
+            tx.commit();
+            FAIL() << "the change went through a closed connection";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(
+                e.message().contains(QStringLiteral("lost the connection to the database server")))
+                << e.what();
+        }
+    }
+    auto rs = other->query(Sql(QStringLiteral("SELECT count(*) AS n FROM T_勤務")));
+    ASSERT_TRUE(rs->next());
+    EXPECT_EQ(rs->integer(QStringLiteral("n")), 0) << "nothing half-written";
+    // Between operations the connection is simply made again.
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 0);
+    addWork(d, QStringLiteral("3"), QDate(2024, 3, 1), 800);
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 1);
 }
 
 }  // namespace

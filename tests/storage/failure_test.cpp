@@ -24,6 +24,9 @@ DbError openFailure(const QString& path, const QString& password, bool create) {
 }
 
 TEST_F(StorageTest, EmptyOrShortFileIsRefusedAsDamagedAndLeftAsItIs) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     for (const qsizetype size : {0, 1, 1023}) {
         writeFile(path, QByteArray(size, '\0'));
         const DbError e = openFailure(path, kPassword, true);
@@ -35,6 +38,9 @@ TEST_F(StorageTest, EmptyOrShortFileIsRefusedAsDamagedAndLeftAsItIs) {
 }
 
 TEST_F(StorageTest, OnlyAnotherKeyOrAForeignFileIsCalledAKeyProblem) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     openSite();
     db.reset();
     const DbError wrongKey = openFailure(path, QStringLiteral("other"), false);
@@ -54,6 +60,9 @@ TEST_F(StorageTest, OnlyAnotherKeyOrAForeignFileIsCalledAKeyProblem) {
 }
 
 TEST_F(StorageTest, LeftoversOfAnInterruptedCreationAreRemovedAtTheNextCreation) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     // No process has an id above the kernel's limit (4194304 at most).
     const QString leftover = dir.filePath(QStringLiteral("DB/DB.mdb.new-4194399"));
     writeFile(leftover, QByteArray(4096, 'x'));
@@ -68,6 +77,9 @@ TEST_F(StorageTest, LeftoversOfAnInterruptedCreationAreRemovedAtTheNextCreation)
 }
 
 TEST_F(StorageTest, FullDiskWhileTablesAreCreatedIsTheDiskErrorNotABrokenTable) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     ScratchMount disk(256 * 1024);
     if (!disk.mounted()) {
         GTEST_SKIP() << "mounting a small file system needs root";
@@ -89,6 +101,9 @@ TEST_F(StorageTest, FullDiskWhileTablesAreCreatedIsTheDiskErrorNotABrokenTable) 
 }
 
 TEST_F(StorageTest, ReadOnlyDiskIsAPermissionProblemNotAKeyProblem) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     ScratchMount disk(4 * 1024 * 1024);
     if (!disk.mounted()) {
         GTEST_SKIP() << "mounting a small file system needs root";
@@ -116,6 +131,9 @@ TEST_F(StorageTest, ReadOnlyDiskIsAPermissionProblemNotAKeyProblem) {
 }
 
 TEST_F(StorageTest, IntegrityCheckFindsDamageTheProbeDoesNotRead) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
     Database& d = openSite();
     {
         WriteTransaction tx(d);

@@ -5,6 +5,7 @@
 #include "../testsupport.h"
 #include "storage/database.h"
 #include "storage/jet_dialect.h"
+#include "storage/pg_dialect.h"
 #include "storage/sql.h"
 
 namespace tq {
@@ -101,6 +102,61 @@ TEST(SqlEngineText, MalformedFixedTextIsRefused) {
                             "WHERE d < #2024/02/30#"}) {
         EXPECT_THROW(translateJetText(QString::fromUtf8(jet)), DbError) << jet;
     }
+}
+
+}  // namespace
+}  // namespace tq
+
+namespace tq {
+namespace {
+
+TEST(SqlServerText, NamesAreQuotedAndJetFormsTranslated) {
+    Sql list(
+        QStringLiteral("SELECT T_勤務.*,T_担当者.入社年月日 FROM T_勤務 LEFT JOIN T_担当者 ON "
+                       "T_勤務.担当者コード = T_担当者.[PassWord] WHERE T_勤務.担当者コード = "));
+    list.text(QStringLiteral("0001"))
+        .raw(QStringLiteral(" AND 勤務日 >= "))
+        .date(QDate(2024, 5, 1));
+    const ServerStatement st = toServerStatement(list);
+    EXPECT_EQ(st.text,
+              QStringLiteral("SELECT \"T_勤務\".*,\"T_担当者\".\"入社年月日\" FROM \"T_勤務\" LEFT "
+                             "JOIN \"T_担当者\" ON \"T_勤務\".\"担当者コード\" = "
+                             "\"T_担当者\".\"PassWord\" WHERE \"T_勤務\".\"担当者コード\" = $1 AND "
+                             "\"勤務日\" >= $2"));
+    ASSERT_EQ(st.values.size(), 2u);
+
+    EXPECT_EQ(translateJetTextForServer(
+                  QStringLiteral("DELETE * FROM T_ログ WHERE 処理日時 < #2024/02/01 00:00:00#")),
+              QStringLiteral("DELETE FROM \"T_ログ\" WHERE \"処理日時\" < TIMESTAMP '2024-02-01 "
+                             "00:00:00'"));
+    EXPECT_EQ(translateJetTextForServer(
+                  QStringLiteral("UPDATE T_勤務 SET 削除FLG = True, x = 'It''s [n] #1#' WHERE "
+                                 "PassWord IS Null AND count(*) > 0")),
+              QStringLiteral("UPDATE \"T_勤務\" SET \"削除FLG\" = True, \"x\" = 'It''s [n] #1#' "
+                             "WHERE \"PassWord\" IS Null AND count(*) > 0"));
+    // Now() is Japan time whatever zone the server or session is in.
+    EXPECT_EQ(translateJetTextForServer(QStringLiteral("SELECT Now() AS t")),
+              QStringLiteral("SELECT ") + serverJapanNow() + QStringLiteral(" AS \"t\""));
+    EXPECT_TRUE(serverJapanNow().contains(QStringLiteral("INTERVAL '+09:00'")));
+
+    EXPECT_EQ(translateJetTextForServer(QStringLiteral("DELETE * FROM T_勤務 ;  ")),
+              QStringLiteral("DELETE FROM \"T_勤務\" "));
+    for (const char* bad : {"DELETE * FROM T_勤務; DROP TABLE T_担当者", "SELECT 'open",
+                            "SELECT [open", "SELECT #2024/01/01", "SELECT #2024/13/01#"}) {
+        EXPECT_THROW(translateJetTextForServer(QString::fromUtf8(bad)), DbError) << bad;
+    }
+}
+
+TEST(SqlServerText, OnlyServerUrisNameAServer) {
+    EXPECT_TRUE(isServerDatabaseName(QStringLiteral(" postgresql://u@h:5432/db")));
+    EXPECT_TRUE(isServerDatabaseName(QStringLiteral("POSTGRES://h/db")));
+    EXPECT_FALSE(isServerDatabaseName(QStringLiteral("../DB/DB.mdb")));
+    EXPECT_FALSE(isServerDatabaseName(QStringLiteral("postgresql.mdb")));
+    EXPECT_EQ(redactedDatabaseName(QStringLiteral("postgresql://tq582:s3cr'et@db:5432/site")),
+              QStringLiteral("postgresql://tq582:***@db:5432/site"));
+    EXPECT_EQ(
+        redactedDatabaseName(QStringLiteral("postgresql://db/site?password=x&sslmode=require")),
+        QStringLiteral("postgresql://db/site?password=***&sslmode=require"));
 }
 
 }  // namespace

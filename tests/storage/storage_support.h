@@ -1,11 +1,13 @@
 #pragma once
-// A fresh site database in a temporary folder, for the storage tests.
+// A fresh site database for each storage test: a file in a temporary folder, or a database of
+// its own on the test server (see test_database.h).
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <memory>
 
+#include "../test_database.h"
 #include "../testsupport.h"
 #include "storage/database.h"
 #include "storage/schema.h"
@@ -16,17 +18,22 @@ class StorageTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("DB/DB.mdb"));
+        site = std::make_unique<TestDatabase>(dir.filePath(QStringLiteral("DB/DB.mdb")));
+        if (!site->skipReason().isEmpty()) {
+            GTEST_SKIP() << site->skipReason().toStdString();
+        }
+        path = site->name();
     }
+    void TearDown() override { db.reset(); }
     /// Opens (creating) the database with the site password and its tables.
     Database& openSite() {
-        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        db = site->open(true);
         EXPECT_EQ(EnsureTables(*db), QString());
         return *db;
     }
     void reopen() {
         db.reset();
-        db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), false);
+        db = site->open(false);
     }
     /// The single value of a one-row query.
     SqlValue single(const Sql& q, const QString& field) {
@@ -41,7 +48,8 @@ class StorageTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    QString path;
+    std::unique_ptr<TestDatabase> site;
+    QString path;  ///< the file path, or the server database's URI
     std::unique_ptr<Database> db;
 };
 

@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        auto db =
-            tq::openEmbeddedDatabase(args[1], QString::fromLatin1(tq::kDatabasePassword), true);
+        auto db = tq::openDatabase(args[1], QString::fromLatin1(tq::kDatabasePassword), true);
         const QString broken = tq::EnsureTables(*db);
         if (!broken.isEmpty()) {
             std::fprintf(stderr, "broken table\n");

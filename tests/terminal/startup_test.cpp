@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <QUdpSocket>
 
+#include "../test_database.h"
 #include "../testsupport.h"
 #include "common/datetime.h"
 #include "storage/oplog.h"
@@ -91,6 +92,31 @@ TEST(StartUp, FindsTheComputersSystemFileWhateverTheLetterCaseOfItsName) {
         ASSERT_TRUE(site.started) << c.name;
         EXPECT_EQ(w.state().MdbName, site.root() + QStringLiteral("/data/own.mdb")) << c.name;
     }
+}
+
+TEST(StartUp, ASystemFileNamingAServerStartsOnTheServer) {
+    QString why;
+    const QString uri = createServerDatabase(&why);
+    if (uri.isEmpty()) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    {
+        TerminalSite site;
+        site.writeWorkFile(
+            QStringLiteral("Sys.ini"),
+            QStringLiteral("[MDBName]\n#the site's server\n") + uri + QStringLiteral("\n"));
+        TerminalWindow& w = site.start();
+        ASSERT_TRUE(site.started) << site.boxes.texts().join(u'|').toStdString();
+        EXPECT_EQ(w.state().MdbName, uri);
+        EXPECT_FALSE(QFile::exists(site.root() + QStringLiteral("/DB"))) << "no file made";
+        auto db = openDatabase(uri, QString(), false);
+        EXPECT_EQ(db->tableNames().size(), 5);
+        auto log = db->query(Sql(QStringLiteral("SELECT * FROM T_ログ")));
+        ASSERT_TRUE(log->next());
+        EXPECT_EQ(log->text(QStringLiteral("処理名")), QStringLiteral("開始"));
+        EXPECT_EQ(log->dateTime(QStringLiteral("処理日時")), site.clock.current);
+    }
+    dropServerDatabase(uri);
 }
 
 TEST(StartUp, NewDatabaseGetsItsTablesAndStartsItsLogWithTheStart) {
