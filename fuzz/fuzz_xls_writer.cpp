@@ -44,12 +44,12 @@ QString text(FuzzedDataProvider& in, size_t maxBytes) {
 /// sometimes outside the sheet.
 int position(FuzzedDataProvider& in, int limit) {
     switch (in.ConsumeIntegralInRange(0, 7)) {
-    case 0:
-        return in.ConsumeIntegralInRange(-3, limit + 3);
-    case 1:
-        return limit - 1 - in.ConsumeIntegralInRange(0, 3);
-    default:
-        return in.ConsumeIntegralInRange(0, 40);
+        case 0:
+            return in.ConsumeIntegralInRange(-3, limit + 3);
+        case 1:
+            return limit - 1 - in.ConsumeIntegralInRange(0, 3);
+        default:
+            return in.ConsumeIntegralInRange(0, 40);
     }
 }
 
