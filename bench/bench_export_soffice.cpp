@@ -236,8 +236,13 @@ int main(int argc, char** argv) {
                             outDir,
                             in.file};
         if (in.file.endsWith(QStringLiteral(".csv"))) {
-            // Comma separated, quoted, UTF-8 (76), starting at line 1.
-            args.insert(1, QStringLiteral("--infilter=CSV:44,34,76,1"));
+            // Comma separated, quoted, UTF-8 (76), from line 1, every column text (2) so
+            // that times and dates stay the texts they are in our workbook.
+            QStringList columns;
+            for (int c = 1; c <= 17; ++c) {
+                columns << QStringLiteral("%1/2").arg(c);
+            }
+            args.insert(1, QStringLiteral("--infilter=CSV:44,34,76,1,") + columns.join(u'/'));
         }
         const QString result =
             QDir(outDir).filePath(QFileInfo(in.file).completeBaseName() + QStringLiteral(".xls"));
