@@ -62,6 +62,10 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 if command -v man >/dev/null; then
   man -w tq582ctl >/dev/null && man -w TQ582 >/dev/null || fail "man pages not found by man"
+  for page in tq582ctl TQ582; do
+    warnings="$(man --warnings "$page" 2>&1 >/dev/null)"
+    [ -z "$warnings" ] || fail "man $page renders with warnings: $warnings"
+  done
 fi
 # The completion offers the commands and each command's actions.
 bash -c 'source /usr/share/bash-completion/completions/tq582ctl
