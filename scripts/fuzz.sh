@@ -10,7 +10,7 @@ seconds="${1:-30}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(settings_loader system_file staff_date jet_dialect)
+  targets=(settings_loader system_file staff_date jet_dialect request_value xls_writer)
 fi
 
 bash scripts/install-deps.sh

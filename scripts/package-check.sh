@@ -62,11 +62,26 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 if command -v man >/dev/null; then
   man -w tq582ctl >/dev/null && man -w TQ582 >/dev/null || fail "man pages not found by man"
+  for page in tq582ctl TQ582; do
+    warnings="$(man --warnings "$page" 2>&1 >/dev/null)"
+    [ -z "$warnings" ] || fail "man $page renders with warnings: $warnings"
+  done
 fi
 # The completion offers the commands and each command's actions.
 bash -c 'source /usr/share/bash-completion/completions/tq582ctl
   COMP_WORDS=(tq582ctl staff ""); COMP_CWORD=2; _tq582ctl tq582ctl "" staff
   [ "${COMPREPLY[*]}" = "set delete list" ]' || fail "bash completion"
+# ... and every command the installed tool lists in its help.
+commands="$(/usr/bin/tq582ctl --help | awk '/^Commands/ {f = 1; next} f && /^  [a-z]/ {print $1}')"
+offered="$(bash -c 'source /usr/share/bash-completion/completions/tq582ctl
+  COMP_WORDS=(tq582ctl ""); COMP_CWORD=1; _tq582ctl; printf "%s\n" "${COMPREPLY[@]}"')"
+[ -n "$commands" ] && [ "$(sort <<<"$commands")" = "$(sort <<<"$offered")" ] ||
+  fail "the completion offers [$offered], the tool lists [$commands]"
+if command -v man >/dev/null; then
+  for c in $commands; do
+    man tq582ctl 2>/dev/null | grep -q "^ *$c\b" || fail "man tq582ctl does not describe $c"
+  done
+fi
 
 echo "== tq582ctl from /usr/bin on a copy of the demo site"
 cp -R /usr/share/tq582/site "$work/site"
@@ -76,6 +91,9 @@ port="$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_D
 printf '[MDBName]\r\n../DB/DB.mdb\r\n[NTPServer]\r\n127.0.0.1:%s\r\n' "$port" >Sys.ini
 
 ctl=/usr/bin/tq582ctl
+"$ctl" --version | grep -Eq '^tq582ctl [0-9]' || fail "tq582ctl --version"
+"$ctl" staff --help >"$work/help.txt" || fail "tq582ctl staff --help exits non-zero"
+grep -q '^usage: tq582ctl staff ' "$work/help.txt" || fail "tq582ctl staff --help printed no usage"
 # check-settings exits 1 when it has warnings; only 2 (unreadable) is a failure here.
 set +e
 "$ctl" check-settings >"$work/check.txt"
@@ -91,7 +109,21 @@ grep -q '^settings file: ' "$work/check.txt" || fail "check-settings printed no 
 "$ctl" review --code 0001 --now "2026/04/01 18:06:00" >"$work/review.txt" || fail "review"
 # The day's line: date, weekday, shift, ..., clock-in 8:55, clock-out 18:05.
 grep -q "^04/01	.*	8:55	18:05	" "$work/review.txt" || { cat "$work/review.txt"; fail "review does not show the day's punches"; }
-echo "tq582ctl: check-settings, staff set/list, punch in/out, review passed"
+# A request for the next day, then the month's workbook into a folder of its own.
+"$ctl" request register --code 0001 --date 2026/04/02 --kind 有給休暇 \
+  --now "2026/04/01 18:06:00" >"$work/request.txt" || { cat "$work/request.txt"; fail "request register"; }
+"$ctl" review --code 0001 --now "2026/04/01 18:07:00" | grep -q "^04/02	.*	有給休暇	" ||
+  fail "review does not show the registered request"
+"$ctl" export --out "$work/excel" --now "2026/04/01 18:08:00" >"$work/export.txt" ||
+  { cat "$work/export.txt"; fail "export"; }
+xls="$(tail -n 1 "$work/export.txt")"
+case "$xls" in "$work/excel/"*.xls) ;; *) fail "export printed \"$xls\", not a workbook in $work/excel" ;; esac
+[ -s "$xls" ] || fail "export: $xls does not exist"
+if command -v file >/dev/null; then
+  file -b "$xls" | grep -Eq 'Composite Document File|CDFV2' || fail "export: $xls is $(file -b "$xls")"
+fi
+echo "tq582ctl: --version, staff --help, check-settings, staff set/list, punch in/out, review,"
+echo "          request register, export passed"
 
 echo "== /usr/bin/TQ582 offscreen"
 db="$work/site/DB/DB.mdb"
