@@ -32,13 +32,13 @@ const char kReviewHelp[] =
     "the 17 columns tab-separated, then the totals rows.\n"
     "\n"
     "  --code CODE    the staff code (required)\n"
-    "  --db PATH      the database (default: the system file's [MDBName]); a missing file\n"
-    "                 is created with its tables, as the terminal does\n"
+    "  --db PATH      the database (default: the system file's [MDBName]); it is only read,\n"
+    "                 a missing file is reported (exit 2), never created\n"
     "  --ini FILE     the settings file (default TQ582.ini)\n"
     "  --now T        \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
     "\n"
     "Exit status: 0, 1 when the code is refused (the message on standard error) or the\n"
-    "database fails, 2 wrong usage.";
+    "database fails, 2 wrong usage or no database.";
 
 /// Everything a punch or review needs before the database is opened.
 struct Inputs {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 
+#include "report/xls_reader.h"
 #include "site_fixture.h"
 
 namespace tq::test {
@@ -63,9 +64,11 @@ TEST_F(LoadTest, FourTerminalsPunchingAtOnceLoseNothing) {
         terminals.push_back(start({QStringLiteral("punch-batch"), QStringLiteral("--file"), file}));
     }
 
-    // Meanwhile an administrator reviews one employee's period, again and again.
-    // TODO(export): once tq582ctl has its export command, start it here beside each review
-    // (for the month of kDays) and expect exit 0 and a workbook with every employee's sheet.
+    // Meanwhile an administrator reviews one employee's period and exports the month, again
+    // and again.
+    const QString excel = dir.filePath(QStringLiteral("excel"));
+    const QStringList exportArgs = {QStringLiteral("export"), QStringLiteral("--out"), excel,
+                                    QStringLiteral("--now"), stamp(kDays[2], 12, 0)};
     int reviews = 0;
     const auto running = [&] {
         for (const auto& p : terminals) {
@@ -86,6 +89,9 @@ TEST_F(LoadTest, FourTerminalsPunchingAtOnceLoseNothing) {
         EXPECT_EQ(review->exitCode(), 0) << review->readAllStandardError().toStdString()
                                          << review->readAllStandardOutput().toStdString();
         ++reviews;
+        auto exporting = start(exportArgs);
+        ASSERT_TRUE(ended(*exporting, 120'000));
+        EXPECT_EQ(exporting->exitCode(), 0) << exporting->readAllStandardError().toStdString();
         for (const auto& p : terminals) {
             p->waitForFinished(1);  // keeps their pipes drained
         }
@@ -111,6 +117,18 @@ TEST_F(LoadTest, FourTerminalsPunchingAtOnceLoseNothing) {
     }
     EXPECT_EQ(accepted, expectedPunches);
     EXPECT_GT(reviews, 0);
+
+    // The month's workbook once the terminals are done: a sheet for every employee.
+    auto exporting = start(exportArgs);
+    ASSERT_TRUE(ended(*exporting, 120'000));
+    ASSERT_EQ(exporting->exitCode(), 0) << exporting->readAllStandardError().toStdString();
+    const QStringList printed =
+        nonEmptyLines(QString::fromUtf8(exporting->readAllStandardOutput()));
+    ASSERT_FALSE(printed.isEmpty());
+    QString error;
+    const auto book = xls::ReadXlsFile(readFile(printed.last()), &error);
+    ASSERT_TRUE(book) << error.toStdString();
+    EXPECT_EQ(static_cast<int>(book->sheets.size()), kTerminals * perTerminal);
 
     // Every employee has exactly one row a day, with both times of the list.
     const int staff = kTerminals * perTerminal;
