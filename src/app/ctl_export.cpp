@@ -44,15 +44,8 @@ int exportWorkbook(const QStringList& args) {
     if (!now) {
         return usageError(error);
     }
-    const QString named = opts.value(QStringLiteral("ini"));
-    if (!named.isEmpty() && !QFileInfo::exists(named)) {
-        err(QStringLiteral("cannot read the settings file %1: no such file")
-                .arg(QDir::toNativeSeparators(named)));
-        return kExitUsage;
-    }
-    auto loaded = LoadSettingsFile(QDir::currentPath(), named, &error);
+    auto loaded = loadSiteSettings(opts);
     if (!loaded) {
-        err(error);
         return kExitUsage;
     }
     const QString folder = QDir::current().absoluteFilePath(

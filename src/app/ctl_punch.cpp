@@ -70,21 +70,9 @@ std::variant<Inputs, int> prepare(const QStringList& args) {
     if (!now) {
         return usageError(error);
     }
-    // A file named with --ini is used itself: a mistyped name must not quietly fall back to
-    // the working directory's TQ582.ini.
-    const QString named = opts.value(QStringLiteral("ini"));
-    if (!named.isEmpty() && !QFileInfo::exists(named)) {
-        err(QStringLiteral("cannot read the settings file %1: no such file")
-                .arg(QDir::toNativeSeparators(named)));
-        return kExitUsage;
-    }
-    auto loaded = LoadSettingsFile(QDir::currentPath(), named, &error);
+    auto loaded = loadSiteSettings(opts);
     if (!loaded) {
-        err(error);
         return kExitUsage;
-    }
-    if (const auto warning = NoRulesWarning(*loaded)) {
-        err(QStringLiteral("warning: ") + *warning);
     }
     return Inputs{opts, code, *now, std::move(loaded->settings)};
 }

@@ -77,15 +77,8 @@ int request(const QStringList& args) {
     if (!now) {
         return usageError(error);
     }
-    const QString named = opts.value(QStringLiteral("ini"));
-    if (!named.isEmpty() && !QFileInfo::exists(named)) {
-        err(QStringLiteral("cannot read the settings file %1: no such file")
-                .arg(QDir::toNativeSeparators(named)));
-        return kExitUsage;
-    }
-    auto loaded = LoadSettingsFile(QDir::currentPath(), named, &error);
+    auto loaded = loadSiteSettings(opts);
     if (!loaded) {
-        err(error);
         return kExitUsage;
     }
     const Settings& settings = loaded->settings;

@@ -1,6 +1,7 @@
 #include "app/ctl_site.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "common/datetime.h"
 #include "common/sysinfo.h"
@@ -41,6 +42,25 @@ std::optional<QDateTime> operationTime(const Options& opts, QString* error) {
         return std::nullopt;
     }
     return t;
+}
+
+std::optional<LoadedSettings> loadSiteSettings(const Options& opts) {
+    const QString named = opts.value(QStringLiteral("ini"));
+    if (!named.isEmpty() && !QFileInfo::exists(named)) {
+        err(QStringLiteral("cannot read the settings file %1: no such file")
+                .arg(QDir::toNativeSeparators(named)));
+        return std::nullopt;
+    }
+    QString error;
+    auto loaded = LoadSettingsFile(QDir::currentPath(), named, &error);
+    if (!loaded) {
+        err(error);
+        return std::nullopt;
+    }
+    if (const auto warning = NoRulesWarning(*loaded)) {
+        err(QStringLiteral("warning: ") + *warning);
+    }
+    return loaded;
 }
 
 LogContext toolLogContext() {

@@ -11,6 +11,7 @@
 
 #include "app/ctl_command.h"
 #include "common/outcome.h"
+#include "settings/settings.h"
 #include "storage/database.h"
 #include "storage/oplog.h"
 
@@ -28,6 +29,12 @@ QString siteDatabasePath(const Options& opts);
 /// --now "yyyy/mm/dd hh:nn:ss" when given (nothing and `error` set when malformed), else the
 /// computer's clock.
 std::optional<QDateTime> operationTime(const Options& opts, QString* error);
+
+/// The settings file named by --ini (default TQ582.ini in the working directory), read as the
+/// terminal reads it. A named file is used itself: a mistyped name must not quietly fall back
+/// to the working directory's file. Prints the problem and gives nothing when it cannot be
+/// read; a file that yields no rules at all is read but warned about on standard error.
+std::optional<LoadedSettings> loadSiteSettings(const Options& opts);
 
 /// The tool's log context: this computer, the effective user, program name "tq582ctl".
 LogContext toolLogContext();

@@ -17,7 +17,7 @@ namespace tq {
 
 /// A wall-clock date-time (Qt::UTC, meaning "no zone").
 QDateTime wallClock(const QDate& date, const QTime& time = QTime(0, 0));
-/// Japan time of an instant (any time spec), as a wall-clock value; milliseconds kept.
+/// Japan time of an instant (in any zone or offset), as a wall-clock value; milliseconds kept.
 QDateTime japanTime(const QDateTime& instant);
 /// The instant a Japan wall-clock value stands for, in milliseconds since 1970-01-01 UTC.
 qint64 msecsSinceEpochOfJapanTime(const QDateTime& wall);

@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include "common/datetime.h"
+#include "storage/catalog_codes.h"
 #include "storage/database.h"
 #include "storage/jet_dialect.h"
 #include "storage/pg_dialect.h"
@@ -31,6 +32,10 @@
 namespace tq {
 
 namespace {
+
+using catalog::adoxCode;
+using catalog::quoteText;
+using catalog::typeOfAdoxCode;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kDefaultTextSize = 255;
@@ -56,47 +61,6 @@ enum : Oid {
     kOidTimestampTz = 1184,
     kOidNumeric = 1700,
 };
-
-int adoxCode(ColumnType t) {
-    switch (t) {
-        case ColumnType::Integer:
-            return 3;
-        case ColumnType::DateTime:
-            return 7;
-        case ColumnType::Boolean:
-            return 11;
-        case ColumnType::Decimal:
-            return 131;
-        case ColumnType::Text:
-            return 202;
-        case ColumnType::LongText:
-            return 203;
-    }
-    return 202;
-}
-
-ColumnType typeOfAdoxCode(int code) {
-    switch (code) {
-        case 3:
-            return ColumnType::Integer;
-        case 7:
-            return ColumnType::DateTime;
-        case 11:
-            return ColumnType::Boolean;
-        case 131:
-            return ColumnType::Decimal;
-        case 203:
-            return ColumnType::LongText;
-        default:
-            return ColumnType::Text;
-    }
-}
-
-QString quoteText(const QString& text) {
-    QString t = text;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
 
 QDateTime parseServerStamp(const QString& s) {
     // "yyyy-MM-dd HH:mm:ss", perhaps with fractions or a zone after it.

@@ -29,12 +29,17 @@
 #include <cstring>
 
 #include "common/datetime.h"
+#include "storage/catalog_codes.h"
 #include "storage/database.h"
 #include "storage/jet_dialect.h"
 
 namespace tq {
 
 namespace {
+
+using catalog::adoxCode;
+using catalog::quoteText;
+using catalog::typeOfAdoxCode;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kBusyTimeoutMs = 10'000;
@@ -51,51 +56,10 @@ const char* const kTypeDecimal = "DECIMAL";
 const char* const kTypeText = "VARCHAR";
 const char* const kTypeLongText = "LONGTEXT";
 
-int adoxCode(ColumnType t) {
-    switch (t) {
-        case ColumnType::Integer:
-            return 3;
-        case ColumnType::DateTime:
-            return 7;
-        case ColumnType::Boolean:
-            return 11;
-        case ColumnType::Decimal:
-            return 131;
-        case ColumnType::Text:
-            return 202;
-        case ColumnType::LongText:
-            return 203;
-    }
-    return 202;
-}
-
-ColumnType typeOfAdoxCode(int code) {
-    switch (code) {
-        case 3:
-            return ColumnType::Integer;
-        case 7:
-            return ColumnType::DateTime;
-        case 11:
-            return ColumnType::Boolean;
-        case 131:
-            return ColumnType::Decimal;
-        case 203:
-            return ColumnType::LongText;
-        default:
-            return ColumnType::Text;
-    }
-}
-
 QString quoteName(const QString& name) {
     QString n = name;
     n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-QString quoteText(const QString& text) {
-    QString t = text;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
 DbFailure failureOf(sqlite3* db, int code) {

@@ -83,9 +83,9 @@ TEST_F(CrashTest, KilledTerminalKeepsEveryConfirmedPunchWithItsLogRow) {
             }
         }
     }
-    const quint32 seed = QRandomGenerator::global()->generate();
-    QRandomGenerator random(seed);
-    SCOPED_TRACE("random seed " + std::to_string(seed));
+    const quint32 firstValue = QRandomGenerator::global()->generate();
+    QRandomGenerator random(firstValue);
+    SCOPED_TRACE("random generator started at " + std::to_string(firstValue));
 
     std::vector<bool> confirmed(plan.size(), false);
     size_t next = 0;

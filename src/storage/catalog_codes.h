@@ -1,0 +1,20 @@
+#pragma once
+// What both engines write into and read from their catalog of column definitions: the
+// column types as the type codes the site's tools know (3 whole number, 7 date and time,
+// 11 yes/no, 131 decimal, 202 text, 203 long text), and texts quoted for a default or a
+// description in a table definition.
+
+#include <QString>
+
+#include "storage/database.h"
+
+namespace tq::catalog {
+
+/// The type code of a column type.
+int adoxCode(ColumnType t);
+/// The column type of a type code; an unknown code reads as text.
+ColumnType typeOfAdoxCode(int code);
+/// The text between single quotes, quotes inside doubled.
+QString quoteText(const QString& text);
+
+}  // namespace tq::catalog
