@@ -6,7 +6,9 @@ set -euo pipefail
 ctl="$1"
 site="$2"
 cd "$site"
-listing="$("$ctl" staff list)"
+# Listing only reads: on a new site the database does not exist yet (exit 2), and the first
+# registration below creates it.
+listing="$("$ctl" staff list 2>/dev/null || true)"
 if [ -n "$listing" ]; then
   exit 0
 fi
