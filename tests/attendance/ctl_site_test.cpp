@@ -185,11 +185,9 @@ TEST_F(CtlSiteTest, FullDiskIsReportedAsTheDiskErrorNotAsABrokenTable) {
 TEST_F(CtlSiteTest, SettingsFileWithoutAnyRuleIsWarnedAbout) {
     ASSERT_EQ(addStaff(QStringLiteral("0001")).exitCode, 0);
     const QString ini = work + QStringLiteral("/TQ582.ini");
-    const QByteArray utf16(
-        "\xff\xfe[\0\xcb\x59\x6d\x69\x42\x66\x3b\x52]\0\r\0\n\0"
-        "0\0"
-        "9\0",
-        26);
+    // "[始業時刻]\r\n09" in UTF-16 little-endian with its byte-order mark.
+    const QString text = QStringLiteral("\uFEFF[始業時刻]\r\n09");
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     const QByteArray files[] = {QByteArray(), QByteArray("\x00\x01\x02\xff\xfe", 5), utf16};
     for (const QByteArray& bytes : files) {
         writeFile(ini, bytes);
