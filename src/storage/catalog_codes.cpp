@@ -37,6 +37,31 @@ ColumnType typeOfAdoxCode(int code) {
     }
 }
 
+void AddCatalogRow(TableDef& def, const std::function<QString(int)>& text,
+                   const std::function<qint64(int)>& number) {
+    const QString kind = text(0);
+    if (kind == u"column") {
+        ColumnDef c;
+        c.name = text(1);
+        c.type = typeOfAdoxCode(static_cast<int>(number(2)));
+        c.size = static_cast<int>(number(3));
+        c.scale = static_cast<int>(number(4));
+        c.autoIncrement = number(5) != 0;
+        c.defaultText = text(6);
+        c.description = text(7);
+        def.columns.push_back(c);
+    } else if (kind == u"key") {
+        def.primaryKeyName = text(1);
+        def.primaryKey = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    } else if (kind == u"index") {
+        IndexDef ix;
+        ix.name = text(1);
+        ix.columns = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        ix.unique = number(9) != 0;
+        def.indexes.push_back(ix);
+    }
+}
+
 QString quoteText(const QString& text) {
     QString t = text;
     t.replace(QLatin1Char('\''), QStringLiteral("''"));

@@ -5,6 +5,7 @@
 // description in a table definition.
 
 #include <QString>
+#include <functional>
 
 #include "storage/database.h"
 
@@ -14,6 +15,11 @@ namespace tq::catalog {
 int adoxCode(ColumnType t);
 /// The column type of a type code; an unknown code reads as text.
 ColumnType typeOfAdoxCode(int code);
+/// Adds one catalog row to `def`: a column, the primary key or an index. The row's fields, read
+/// through `text` and `number` by position, are kind, name, type code, size, scale, auto
+/// number, default, description, key or index columns (comma-separated) and unique.
+void AddCatalogRow(TableDef& def, const std::function<QString(int)>& text,
+                   const std::function<qint64(int)>& number);
 /// The text between single quotes, quotes inside doubled.
 QString quoteText(const QString& text);
 

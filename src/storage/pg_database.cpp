@@ -33,9 +33,9 @@ namespace tq {
 
 namespace {
 
+using catalog::AddCatalogRow;
 using catalog::adoxCode;
 using catalog::quoteText;
-using catalog::typeOfAdoxCode;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kDefaultTextSize = 255;
@@ -383,27 +383,7 @@ class PgDatabase final : public Database {
             for (int row = 0; row < PQntuples(res); ++row) {
                 const auto text = [&](int i) { return QString::fromUtf8(PQgetvalue(res, row, i)); };
                 const auto number = [&](int i) { return text(i).toLongLong(); };
-                const QString kind = text(0);
-                if (kind == u"column") {
-                    ColumnDef c;
-                    c.name = text(1);
-                    c.type = typeOfAdoxCode(static_cast<int>(number(2)));
-                    c.size = static_cast<int>(number(3));
-                    c.scale = static_cast<int>(number(4));
-                    c.autoIncrement = number(5) != 0;
-                    c.defaultText = text(6);
-                    c.description = text(7);
-                    def.columns.push_back(c);
-                } else if (kind == u"key") {
-                    def.primaryKeyName = text(1);
-                    def.primaryKey = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
-                } else if (kind == u"index") {
-                    IndexDef ix;
-                    ix.name = text(1);
-                    ix.columns = text(8).split(QLatin1Char(','), Qt::SkipEmptyParts);
-                    ix.unique = number(9) != 0;
-                    def.indexes.push_back(ix);
-                }
+                AddCatalogRow(def, text, number);
             }
         }
         if (def.columns.empty()) {
