@@ -29,6 +29,23 @@ qsizetype skipBlanks(const QString& s, qsizetype i) {
 
 }  // namespace
 
+qsizetype jetLiteralEnd(const QString& text, qsizetype start) {
+    qsizetype j = start + 1;
+    while (true) {
+        if (j >= text.size()) {
+            refuse(QStringLiteral("unterminated text literal in statement"), text);
+        }
+        if (text[j] == u'\'') {
+            if (j + 1 < text.size() && text[j + 1] == u'\'') {
+                j += 2;
+                continue;
+            }
+            return j;
+        }
+        ++j;
+    }
+}
+
 QString storedDateTime(const QDateTime& wall) {
     return wall.date().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
            wall.time().toString(QStringLiteral("HH:mm:ss"));
@@ -46,20 +63,7 @@ QString translateJetText(const QString& in) {
         const QChar c = in[i];
         if (c == u'\'') {
             // A literal, apostrophes doubled inside, copied unchanged.
-            qsizetype j = i + 1;
-            while (true) {
-                if (j >= in.size()) {
-                    refuse(QStringLiteral("unterminated text literal in statement"), in);
-                }
-                if (in[j] == u'\'') {
-                    if (j + 1 < in.size() && in[j + 1] == u'\'') {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
+            const qsizetype j = jetLiteralEnd(in, i);
             out += QStringView(in).mid(i, j - i + 1);
             i = j + 1;
         } else if (c == u'[') {

@@ -20,6 +20,11 @@ struct EngineStatement {
 /// kept. Throws DbError for an unterminated literal, bracket or date sign.
 QString translateJetText(const QString& fixedJetText);
 
+/// The position of the apostrophe that closes the literal opened at `start` in Jet text
+/// (apostrophes doubled inside the literal belong to it). Throws DbError when it is never
+/// closed.
+qsizetype jetLiteralEnd(const QString& text, qsizetype start);
+
 /// The engine's statement for `sql`: fixed pieces translated, a "?" for each value.
 EngineStatement toEngineStatement(const Sql& sql);
 

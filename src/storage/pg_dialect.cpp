@@ -68,20 +68,7 @@ QString translateJetTextForServer(const QString& in) {
     while (i < in.size()) {
         const QChar c = in[i];
         if (c == u'\'') {
-            qsizetype j = i + 1;
-            while (true) {
-                if (j >= in.size()) {
-                    refuse(QStringLiteral("unterminated text literal in statement"), in);
-                }
-                if (in[j] == u'\'') {
-                    if (j + 1 < in.size() && in[j + 1] == u'\'') {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
+            const qsizetype j = jetLiteralEnd(in, i);
             out += QStringView(in).mid(i, j - i + 1);
             i = j + 1;
         } else if (c == u'[') {
