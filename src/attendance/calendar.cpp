@@ -125,6 +125,22 @@ Period ComputePeriod(const QDateTime& currentTime, const Settings& settings) {
     return {dayAfter(0), dayOfMonth(today, 1, c)};
 }
 
+PayrollMonth PayrollMonthEnding(int year, int month, const Settings& settings) {
+    const int c = periodDay(settings.給与締日);
+    const QDate first(year, month, 1);
+    const int closing = c == 0 ? 99 : c;
+    return {dayOfMonth(first, -1, closing).addDays(1), dayOfMonth(first, 0, closing)};
+}
+
+PayrollMonth PayrollMonthOf(const QDate& day, const Settings& settings) {
+    const PayrollMonth same = PayrollMonthEnding(day.year(), day.month(), settings);
+    if (day <= same.end) {
+        return same;
+    }
+    const QDate next = QDate(day.year(), day.month(), 1).addMonths(1);
+    return PayrollMonthEnding(next.year(), next.month(), settings);
+}
+
 bool isNationalHoliday(const QDate& date) {
     return holiday(DateParts(date), date);
 }

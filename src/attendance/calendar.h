@@ -21,6 +21,21 @@ struct Period {
 /// "末日"; a day beyond the end of a month means that month's last day.
 Period ComputePeriod(const QDateTime& currentTime, const Settings& settings);
 
+/// One payroll month: from the day after the previous closing day to the closing day itself,
+/// named by the calendar month its closing day falls in. A closing day past a month's end
+/// means that month's last day, so consecutive payroll months meet without a gap or overlap.
+struct PayrollMonth {
+    QDate start;
+    QDate end;
+};
+
+/// The payroll month whose closing day (`[給与締日]`, "末日" as in ComputePeriod) falls in the
+/// calendar month `year`/`month`.
+PayrollMonth PayrollMonthEnding(int year, int month, const Settings& settings);
+
+/// The one payroll month that holds `day`.
+PayrollMonth PayrollMonthOf(const QDate& day, const Settings& settings);
+
 /// The day text of the "曜日" column: the weekday letter ("日".."土"), followed by "休" when
 /// the date is a rest day of the shift. Exception and special working days win over every
 /// rest-day rule; "祝祭日" in `[休日]` means the built-in national holidays.

@@ -83,6 +83,49 @@ TEST(ComputePeriod, FollowsClosingAndCorrectionDays) {
     }
 }
 
+TEST(PayrollMonth, EveryDayBelongsToExactlyOneMonthWhateverTheClosingDay) {
+    Settings s;
+    struct Case {
+        const char16_t* closing;
+        int year, month;
+        QDate start, end;
+    };
+    const Case worked[] = {
+        {u"30", 2026, 4, D(2026, 3, 31), D(2026, 4, 30)},
+        {u"30", 2026, 5, D(2026, 5, 1), D(2026, 5, 30)},
+        {u"30", 2026, 3, D(2026, 3, 1), D(2026, 3, 30)},
+        {u"31", 2028, 2, D(2028, 2, 1), D(2028, 2, 29)},
+        {u"末日", 2026, 2, D(2026, 2, 1), D(2026, 2, 28)},
+        {u"20", 2027, 1, D(2026, 12, 21), D(2027, 1, 20)},
+    };
+    for (const Case& c : worked) {
+        s.給与締日 = QString::fromUtf16(c.closing);
+        const PayrollMonth m = PayrollMonthEnding(c.year, c.month, s);
+        EXPECT_EQ(m.start, c.start) << c.year << "/" << c.month;
+        EXPECT_EQ(m.end, c.end) << c.year << "/" << c.month;
+    }
+    // 26 months from January 2027 (February 2028 is a leap month): the months tile the days.
+    QStringList closings = {u"末日"_s};
+    for (int c = 1; c <= 31; ++c) {
+        closings << QString::number(c);
+    }
+    for (const QString& closing : closings) {
+        s.給与締日 = closing;
+        QDate expected = PayrollMonthEnding(2027, 1, s).start;
+        for (int i = 0; i < 26; ++i) {
+            const QDate first = QDate(2027, 1, 1).addMonths(i);
+            const PayrollMonth m = PayrollMonthEnding(first.year(), first.month(), s);
+            ASSERT_EQ(m.start, expected) << closing.toStdString() << " month " << i;
+            ASSERT_EQ(m.end.month(), first.month()) << closing.toStdString();
+            for (QDate d = m.start; d <= m.end; d = d.addDays(1)) {
+                const PayrollMonth of = PayrollMonthOf(d, s);
+                ASSERT_TRUE(of.start == m.start && of.end == m.end) << d.toString().toStdString();
+            }
+            expected = m.end.addDays(1);
+        }
+    }
+}
+
 TEST(NationalHolidays, FixedDaysMondaysAndEquinoxBounds) {
     struct Case {
         QDate date;
