@@ -28,7 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
     const tq::SystemFile sys = tq::ReadSystemFile(folder().path(), QStringLiteral("fuzzhost"));
-    // Whatever the file holds, the reader yields a database path, a host and a valid port.
+    // Whatever the file holds, the reader yields an error naming the file (bytes that are no
+    // text), or a database path, a host and a valid port.
+    if (!sys.error.isEmpty()) {
+        if (!sys.error.contains(QStringLiteral("Sys.ini")) || !sys.fileRead.isEmpty()) {
+            std::abort();
+        }
+        return 0;
+    }
     if (sys.fileRead.isEmpty() || sys.mdbName.isEmpty() || sys.ntpHost.isEmpty() ||
         sys.ntpPort < 1 || sys.ntpPort > 65535) {
         std::abort();

@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <QStringConverter>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -135,6 +136,37 @@ QString decodeSitePiece(const char* data, qsizetype size, FileEncoding encoding)
         return fromCp932(data, size);
     }
     return QString::fromUtf8(data, size);
+}
+
+bool isSiteText(const QByteArray& bytes) {
+    if (bytes.contains('\0')) {
+        return false;
+    }
+    if (isValidUtf8(bytes)) {
+        return true;
+    }
+    Converter c;
+    if (!c.cnv) {
+        return false;
+    }
+    // Stopping at the first byte sequence CP932 does not define, instead of substituting it.
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setToUCallBack(c.cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    const char* source = bytes.constData();
+    const char* const end = source + bytes.size();
+    UChar buffer[1024];
+    for (;;) {
+        UChar* target = buffer;
+        status = U_ZERO_ERROR;
+        ucnv_toUnicode(c.cnv, &target, buffer + std::size(buffer), &source, end, nullptr, true,
+                       &status);
+        if (status != U_BUFFER_OVERFLOW_ERROR) {
+            return U_SUCCESS(status);
+        }
+    }
 }
 
 QString decodeSiteText(const QByteArray& bytes, FileEncoding* detected) {

@@ -18,6 +18,9 @@ FileEncoding detectSiteEncoding(const QByteArray& bytes);
 /// Decodes a piece of a file in a known encoding (a byte-order mark is not expected here).
 /// Pieces cut after a line feed decode exactly as the whole file would.
 QString decodeSitePiece(const char* data, qsizetype size, FileEncoding encoding);
+/// True when the bytes are text in one of the encodings the site's files are read in: valid
+/// UTF-8 (a byte-order mark allowed) or valid CP932, without NUL bytes (a UTF-16 file has them).
+bool isSiteText(const QByteArray& bytes);
 /// Encodes text in the given encoding (the BOM is written back for Utf8WithBom).
 QByteArray encodeSiteText(const QString& text, FileEncoding encoding);
 

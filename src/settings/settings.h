@@ -118,7 +118,8 @@ std::optional<QString> NoRulesWarning(const LoadedSettings& loaded);
 
 /// Chooses and reads the settings file: `fileName` (empty means "TQ582.ini"), or
 /// "TQ582.ini" in `directory` when no file of that name exists. Returns nothing and sets
-/// `error` to a message naming the file when neither can be read.
+/// `error` to a message naming the file when it cannot be read: only a regular file of at
+/// most 64 MB is (a FIFO or a device would hang or exhaust the terminal).
 std::optional<LoadedSettings> LoadSettingsFile(const QString& directory, const QString& fileName,
                                                QString* error);
 

@@ -1,9 +1,9 @@
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 
+#include "common/site_file.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_view.h"
@@ -394,19 +394,20 @@ std::optional<LoadedSettings> LoadSettingsFile(const QString& directory, const Q
     const QDir dir(directory.isEmpty() ? QDir::currentPath() : directory);
     const QString wanted = dir.filePath(fileName.isEmpty() ? fallback : fileName);
     const QString path = QFileInfo::exists(wanted) ? wanted : dir.filePath(fallback);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kSettingsFileLimit, &reason);
+    if (!bytes) {
         if (error) {
             *error = path == wanted
                          ? QStringLiteral("cannot read the settings file %1: %2")
-                               .arg(QDir::toNativeSeparators(path), file.errorString())
+                               .arg(QDir::toNativeSeparators(path), reason)
                          : QStringLiteral("cannot read the settings file %1 (nor %2): %3")
                                .arg(QDir::toNativeSeparators(wanted),
-                                    QDir::toNativeSeparators(path), file.errorString());
+                                    QDir::toNativeSeparators(path), reason);
         }
         return std::nullopt;
     }
-    LoadedSettings loaded = LoadSettings(file.readAll());
+    LoadedSettings loaded = LoadSettings(*bytes);
     loaded.filePath = path;
     return loaded;
 }

@@ -1,9 +1,10 @@
 #include "settings/settings_view.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include <unicode/ucnv.h>
+
+#include "common/site_file.h"
 
 namespace tq {
 
@@ -94,16 +95,16 @@ std::optional<QByteArray> SettingsFileBytes(const QString& viewText, FileEncodin
 }
 
 std::optional<SettingsViewDocument> ReadSettingsView(const QString& filePath, QString* error) {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadRegularFile(filePath, kSettingsFileLimit, &reason);
+    if (!bytes) {
         if (error) {
-            *error = QStringLiteral("cannot read the settings file %1: %2")
-                         .arg(filePath, file.errorString());
+            *error = QStringLiteral("cannot read the settings file %1: %2").arg(filePath, reason);
         }
         return std::nullopt;
     }
     SettingsViewDocument doc;
-    doc.text = SettingsViewText(file.readAll(), &doc.encoding);
+    doc.text = SettingsViewText(*bytes, &doc.encoding);
     return doc;
 }
 

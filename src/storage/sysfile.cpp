@@ -1,9 +1,10 @@
 #include "storage/sysfile.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
+#include "common/site_file.h"
 #include "common/text.h"
 
 namespace tq {
@@ -46,14 +47,22 @@ bool parseServer(const QString& value, QString* host, int* port) {
     return true;
 }
 
+/// True when anything is there under the name: a file, a folder, a FIFO, a link even to nothing.
+/// Whatever it is, it was meant as the system file and is read or refused as such.
+bool present(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 /// "Sys_" + the computer name + ".ini" in `dir`, whatever the letter case of the name in the
 /// file name (Windows writes it in capitals); the exact spelling first. Empty when none.
 QString perComputerFile(const QDir& dir, const QString& computerName) {
     const QString wanted = QStringLiteral("Sys_") + computerName + QStringLiteral(".ini");
-    if (QFile::exists(dir.filePath(wanted))) {
+    if (present(dir.filePath(wanted))) {
         return dir.filePath(wanted);
     }
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    const QStringList names = dir.entryList(
+        QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             return dir.filePath(name);
@@ -78,33 +87,29 @@ SystemFile ReadSystemFile(const QString& directory, const QString& computerName)
     QString path = perComputerFile(dir, computerName);
     if (path.isEmpty()) {
         path = dir.filePath(QStringLiteral("Sys.ini"));
-        if (!QFile::exists(path)) {
+        if (!present(path)) {
             return out;
         }
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kSystemFileLimit, &reason);
+    if (bytes && !isSiteText(*bytes)) {
+        reason = QStringLiteral("it is not text in UTF-8 or Shift_JIS (CP932)");
+    }
+    if (!bytes || !reason.isEmpty()) {
+        out.error = QStringLiteral("cannot read the system file %1: %2")
+                        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason);
         return out;
     }
     out.fileRead = path;
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = decodeSiteText(f.readAll()).split(lineEnd);
+    QStringList lines = decodeSiteText(*bytes).split(lineEnd);
     if (!lines.isEmpty() && lines.last().isEmpty()) {
         lines.removeLast();  // the end of the last line, not a line of its own
     }
 
     QString section;
-    int lineNo = 0;
     for (const QString& line : lines) {
-        ++lineNo;
-        if (line.contains(QChar(u'\0'))) {
-            // A path cut short at the NUL would name another database file: the line is of no
-            // use, whatever section it is in.
-            out.problems << QStringLiteral("%1: line %2 holds a NUL byte and is ignored")
-                                .arg(QDir::toNativeSeparators(path))
-                                .arg(lineNo);
-            continue;
-        }
         if (line == u"[WebCam]" || line == u"[MDBName]" || line.startsWith(QLatin1Char('['))) {
             section = trimBlanks(line);
             continue;

@@ -81,8 +81,10 @@ bool TerminalWindow::start() {
         state_.ComputerName = seams_.systemInfo.computerName();
         state_.UserName = seams_.systemInfo.userName();
         state_.systemFile = ReadSystemFile(state_.workingDirectory, state_.ComputerName);
-        for (const QString& problem : state_.systemFile.problems) {
-            message(problem, Icon::Exclamation);
+        if (!state_.systemFile.error.isEmpty()) {
+            // Never the default database instead: punches would go where nobody looks.
+            endWithError(state_.systemFile.error);
+            return false;
         }
         state_.clockCheck = std::make_unique<ClockCheck>(
             seams_.ntp, seams_.clock, state_.systemFile.ntpHost, state_.systemFile.ntpPort);
@@ -200,7 +202,7 @@ void TerminalWindow::endWithError(const QString& text, Icon icon) {
     if (ended_) {
         return;
     }
-    message(text, icon);
+    message(withoutPasswords(text), icon);
     finishProgram();
     state_.Conn.reset();
     Q_EMIT programEnded(1);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "../testsupport.h"
 #include "common/text.h"
@@ -96,6 +98,44 @@ TEST(SystemFile, ReadsCp932AndUtf8) {
         EXPECT_EQ(ReadSystemFile(dir.path(), QStringLiteral("PC")).mdbName,
                   QStringLiteral("/物流/DB/勤怠①.mdb"))
             << static_cast<int>(enc);
+    }
+}
+
+TEST(SystemFile, AFileThatCannotBeReadIsAnErrorNamingItNeverTheDefault) {
+    const QString utf16 = QStringLiteral("[MDBName]\r\n/srv/DB.mdb\r\n");
+    struct Case {
+        const char* what;
+        std::function<void(const QString& path)> make;
+    };
+    const Case cases[] = {
+        {"UTF-16 with a byte-order mark",
+         [&](const QString& p) {
+             test::writeFile(
+                 p, QByteArray("\xFF\xFE") +
+                        QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2));
+         }},
+        {"a NUL byte in a line",
+         [](const QString& p) { test::writeFile(p, QByteArray("[MDBName]\n/a\0/b.mdb\n", 20)); }},
+        {"bytes that are neither UTF-8 nor CP932",
+         [](const QString& p) { test::writeFile(p, QByteArray("[MDBName]\n/a/\x81\x20.mdb\n")); }},
+        {"a folder", [](const QString& p) { ASSERT_TRUE(QDir().mkpath(p)); }},
+        {"a link to nothing",
+         [](const QString& p) { ASSERT_TRUE(QFile::link(p + QStringLiteral(".gone"), p)); }},
+        {"more than 1 MB",
+         [](const QString& p) {
+             test::writeFile(
+                 p, QByteArray("[MDBName]\n/a/DB.mdb\n") + QByteArray("#").repeated(1 << 20));
+         }},
+    };
+    for (const Case& c : cases) {
+        for (const QString& name : {QStringLiteral("Sys.ini"), QStringLiteral("sys_pc.INI")}) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(name);
+            c.make(path);
+            const SystemFile sf = ReadSystemFile(dir.path(), QStringLiteral("PC"));
+            EXPECT_TRUE(sf.error.contains(path)) << c.what << ": " << sf.error.toStdString();
+            EXPECT_TRUE(sf.fileRead.isEmpty()) << c.what;
+        }
     }
 }
 

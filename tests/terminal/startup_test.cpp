@@ -300,16 +300,32 @@ TEST(StartUp, ASettingsFileWithoutRulesIsNamedInOneBoxAndTheTerminalStarts) {
     }
 }
 
-TEST(StartUp, ASystemFileLineWithANulIsIgnoredWithAMessage) {
-    TerminalSite site;
-    // Cut at the NUL this would name the folder's file "DB": a second database.
-    writeFile(site.workDir() + u"/Sys.ini"_s, QByteArray("[MDBName]\r\n../DB\0/x.mdb\r\n", 25));
-    site.start();
-    ASSERT_TRUE(site.started);
-    ASSERT_EQ(site.boxes.shown.size(), 1u) << site.boxes.texts().join(u'|').toStdString();
-    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"NUL"_s));
-    EXPECT_TRUE(site.boxes.shown[0].text.contains(u"Sys.ini"_s));
-    EXPECT_EQ(site.window().state().MdbName, QDir::cleanPath(site.defaultDb()));
+TEST(StartUp, ASystemFileThatCannotBeReadStopsStartUpNamingIt) {
+    // Each would otherwise leave the default database in place of the one the file names.
+    const QString named = u"[MDBName]\r\npostgresql://tq582@127.0.0.1:1/site\r\n"_s;
+    const std::pair<const char*, std::function<void(const QString&)>> cases[] = {
+        {"a NUL in a line",
+         [](const QString& p) { writeFile(p, QByteArray("[MDBName]\r\n../DB\0/x.mdb\r\n", 25)); }},
+        {"UTF-16 text",
+         [&named](const QString& p) {
+             writeFile(
+                 p, QByteArray("\xFF\xFE") +
+                        QByteArray(reinterpret_cast<const char*>(named.utf16()), named.size() * 2));
+         }},
+        {"a folder", [](const QString& p) { QDir().mkpath(p); }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        TerminalSite site;
+        make(site.workDir() + u"/Sys.ini"_s);
+        TerminalWindow& w = site.start();
+        EXPECT_FALSE(site.started);
+        EXPECT_TRUE(w.hasEnded());
+        ASSERT_EQ(site.boxes.shown.size(), 1u) << site.boxes.texts().join(u'|').toStdString();
+        EXPECT_TRUE(site.boxes.shown[0].text.contains(site.workDir() + u"/Sys.ini"_s))
+            << site.boxes.shown[0].text.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(site.defaultDb()));
+    }
 }
 
 TEST(StartUp, UnreadableSettingsOrDatabaseEndTheProgramWithOneMessage) {
