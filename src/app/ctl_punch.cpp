@@ -26,7 +26,9 @@ const char kPunchHelp[] =
     "  --ini FILE     the settings file (default TQ582.ini)\n"
     "  --now T        \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
     "\n"
-    "Exit status: 0 accepted, 1 refused or a database failure, 2 wrong usage.";
+    "Exit status: 0 accepted, 1 refused or a database failure, 2 wrong usage. A clock-in is\n"
+    "accepted once stored: should the check of earlier days that follows it fail, that\n"
+    "failure is printed on standard error after the acceptance, and the status stays 0.";
 const char kReviewHelp[] =
     "Prints the employee's payroll period as the terminal's 確認 lists it: one day a line,\n"
     "the 17 columns tab-separated, then the totals rows.\n"

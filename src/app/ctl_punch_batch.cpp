@@ -109,6 +109,11 @@ int punchBatch(const QStringList& args) {
             }
             out(line);
             std::fflush(stdout);
+            if (!o.failureAfter.isEmpty()) {
+                // The punch is stored; the database failed after it and the rest waits.
+                err(o.failureAfter);
+                return kExitRefused;
+            }
         }
         return kExitOk;
     });

@@ -27,6 +27,14 @@ tq::StaffRecord readStaff(const ResultSet& rs) {
 
 }  // namespace
 
+std::optional<StaffRecord> ReadStaffRecord(Database& db, const QString& code) {
+    auto staff = db.query(StaffByPassWordQuery(code));
+    if (!staff->next()) {
+        return std::nullopt;
+    }
+    return readStaff(*staff);
+}
+
 Message UnknownStaffMessage() {
     return Message{QStringLiteral("社員名が未登録です。"), Icon::None, true};
 }
@@ -37,12 +45,11 @@ Identification Identify(Database& db, const QString& code, const QDateTime& Curr
     if (code.isEmpty()) {
         return who;
     }
-    auto staff = db.query(StaffByPassWordQuery(code));
-    if (!staff->next()) {
+    who.StaffRecord = ReadStaffRecord(db, code);
+    if (!who.StaffRecord) {
         who.outcome.messages.push_back(UnknownStaffMessage());
         return who;
     }
-    who.StaffRecord = readStaff(*staff);
     who.社員名 = who.StaffRecord->担当者名;
     who.outcome.accepted = true;
 

@@ -36,6 +36,9 @@ struct Identification {
     bool identified() const { return StaffRecord.has_value(); }
 };
 
+/// The staff row of the code typed at the terminal, if there is one.
+std::optional<StaffRecord> ReadStaffRecord(Database& db, const QString& code);
+
 /// The message for a code that is not in the staff master (default title, no icon).
 Message UnknownStaffMessage();
 

@@ -109,8 +109,13 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
     const int t = hhmmOf(CurrentTime);
     {
         // The look at today's row and the write share one lock, so two terminals cannot
-        // both clock the same employee in.
+        // both clock the same employee in; the staff row is read again under it, so a punch
+        // never lands for someone deleted (or given a leaving day) a moment before.
         WriteTransaction tx(db);
+        const std::optional<StaffRecord> staff = ReadStaffRecord(db, who.code);
+        if (!staff) {
+            return refused(UnknownStaffMessage());
+        }
         auto row = db.query(WorkDayQuery(who.code, day));
         Sql statement;
         if (!row->next()) {
@@ -121,7 +126,7 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
         } else {
             return refused(warning(QStringLiteral("出勤はすでに受付済みです。")));
         }
-        if (auto m = EmploymentRefusal(*who.StaffRecord, day)) {
+        if (auto m = EmploymentRefusal(*staff, day)) {
             return refused(*m);
         }
         ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("出勤"), statement);
@@ -130,7 +135,11 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
     Outcome out;
     out.accepted = true;
     out.messages.push_back(Message{QStringLiteral("出勤を受け付けました。"), Icon::Information});
-    warnMissingPunches(db, who, settings, CurrentTime, out);
+    try {
+        warnMissingPunches(db, who, settings, CurrentTime, out);
+    } catch (const DbError& e) {
+        out.failureAfter = e.message();  // the clock-in itself is stored all the same
+    }
     return out;
 }
 
@@ -147,11 +156,15 @@ Outcome ClockOut(Database& db, const LogContext& ctx, const Identification& who,
     const ClockOutTime t{target.hhmm, target.night};
     {
         WriteTransaction tx(db);
+        const std::optional<StaffRecord> staff = ReadStaffRecord(db, who.code);
+        if (!staff) {
+            return refused(UnknownStaffMessage());
+        }
         auto row = db.query(WorkDayQuery(who.code, target.day));
         const Sql statement =
             row->next() ? ClockOutUpdate(who.code, target.day, who.シフトコード, t, CurrentTime)
                         : ClockOutInsert(who.code, target.day, who.シフトコード, t, CurrentTime);
-        if (auto m = EmploymentRefusal(*who.StaffRecord, target.day)) {
+        if (auto m = EmploymentRefusal(*staff, target.day)) {
             return refused(*m);
         }
         ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("退勤"), statement);

@@ -20,8 +20,10 @@ namespace tq {
 inline constexpr int kWorkCodeLength = 4;
 
 /// `出勤`: inserts today's row, or completes a row whose 出勤時刻 is 0; refuses a second
-/// clock-in and punches outside the employment dates; then warns of each earlier day of the
-/// period marked "？？". Nobody identified: nothing happens (no message).
+/// clock-in, punches outside the employment dates and a staff member deleted since the
+/// identification; then warns of each earlier day of the period marked "？？". A database
+/// failure of that check comes in `failureAfter` of the accepted outcome. Nobody identified:
+/// nothing happens (no message).
 Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
                 const Settings& settings, const QDateTime& CurrentTime);
 

@@ -19,6 +19,9 @@ struct Message {
 struct Outcome {
     bool accepted = false;          ///< the change was stored (or the query produced rows)
     std::vector<Message> messages;  ///< in the order they are shown
+    /// A database failure after the change was stored (a read that followed it): reported
+    /// after the messages, on its own, as any database failure is. Empty when none.
+    QString failureAfter;
 };
 
 }  // namespace tq

@@ -240,7 +240,14 @@ StaffOutcome DeleteStaff(Database& db, const LogContext& ctx, const QDateTime& n
     if (auto m = CheckStaffCode(code)) {
         return refusal(*m, StaffField::Code);
     }
+    WriteTransaction tx(db);
+    // Only a registered code is deleted (the panel offers 削除 for no other); a deletion that
+    // finds nothing is neither confirmed nor logged.
+    if (!db.query(StaffQuery(code))->next()) {
+        return refusal(warning(QStringLiteral("社員コードが未登録です。")), StaffField::Code);
+    }
     ExecuteLogged(db, ctx, now, QStringLiteral("削除"), StaffDelete(code));
+    tx.commit();
 
     StaffOutcome o;
     o.accepted = true;

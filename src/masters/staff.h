@@ -107,7 +107,8 @@ StaffOutcome RegisterStaff(Database& db, const LogContext& ctx, const QDateTime&
                            const StaffEntry& entry);
 
 /// `削除`: deletes the row with its log row, in one transaction. The staff member's work rows
-/// stay. A code without a row is still reported as accepted.
+/// stay. A code without a row (deleted meanwhile by another terminal, or mistyped in the
+/// tool) is refused with "社員コードが未登録です。" and nothing is logged.
 StaffOutcome DeleteStaff(Database& db, const LogContext& ctx, const QDateTime& now,
                          const QString& code);
 

@@ -87,6 +87,9 @@ void PunchScreen::punch(bool in) {
         const Outcome o = in ? ClockIn(db, window_.logContext(), who_, settings, now)
                              : ClockOut(db, window_.logContext(), who_, settings, now);
         window_.showOutcome(o);
+        if (!o.failureAfter.isEmpty()) {
+            throw DbError(o.failureAfter);  // after the acceptance, as any database failure
+        }
     });
     if (ran) {
         clearIdentity();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../own_server.h"
 #include "attendance/punch.h"
 #include "punch_fixture.h"
 
@@ -432,6 +433,86 @@ TEST_F(PunchTest, PunchAndItsLogRowCommitTogetherOrNotAtAll) {
     EXPECT_EQ(rows->count(QStringLiteral("T_ログ")), 0);
     // The same database still takes the punch once the log can be written.
     EXPECT_TRUE(ClockIn(*db, ctx, who, settings, t).accepted);
+}
+
+TEST_F(PunchTest, StoredClockInIsReportedAcceptedWhenTheCheckAfterItFails) {
+    // On the server engine the server itself stops at the moment the check reads the period.
+    std::unique_ptr<OwnServer> server;
+    std::unique_ptr<Database> own;
+    Database* target = db.get();
+    if (testOnServer()) {
+        server = std::make_unique<OwnServer>();
+        ASSERT_FALSE(server->uri().isEmpty());
+        own = openDatabase(server->uri(), QString(), false);
+        ASSERT_EQ(EnsureTables(*own), QString());
+        target = own.get();
+    }
+    SiteRows site(*target);
+    site.addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    site.addWork(QStringLiteral("0001"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 0);
+    const QDateTime t = at(2024, 5, 13, 8, 25);
+    const Identification who = Identify(*target, QStringLiteral("0001"), t);
+    FailingDatabase failing(
+        *target, [](const Sql&) { return false; },
+        [&server](const Sql& q) {
+            if (!q.logText().contains(QStringLiteral("LEFT JOIN"))) {
+                return false;
+            }
+            if (server) {
+                server->pause();
+                return false;  // the real read meets the stopped server
+            }
+            return true;
+        });
+    const Outcome o = ClockIn(failing, ctx, who, settings, t);
+    EXPECT_TRUE(o.accepted);
+    EXPECT_EQ(texts(o), QStringList{QStringLiteral("出勤を受け付けました。")});
+    EXPECT_FALSE(o.failureAfter.isEmpty());
+    if (server) {
+        EXPECT_TRUE(o.failureAfter.contains(QStringLiteral("database server")))
+            << o.failureAfter.toStdString();
+        server->resume();
+        own = openDatabase(server->uri(), QString(), false);
+        target = own.get();
+    }
+    SiteRows stored(*target);
+    EXPECT_EQ(stored.work(QStringLiteral("0001"), QDate(2024, 5, 13)).in, 825);
+    const auto log = stored.logRows();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].operation, kIn);
+}
+
+TEST_F(PunchTest, StaffChangedSinceIdentificationIsCheckedAgainInsideTheWrite) {
+    struct Case {
+        const char* what;
+        QString change;  ///< done by another terminal between identification and punch
+        QString refusal;
+    };
+    const Case cases[] = {
+        {"deleted", QStringLiteral("DELETE FROM T_担当者 WHERE 担当者コード = "),
+         QStringLiteral("社員名が未登録です。")},
+        {"given a leaving day before today",
+         QStringLiteral("UPDATE T_担当者 SET 退社年月日 = '2024/05/07' WHERE 担当者コード = "),
+         QStringLiteral("退社後です。")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        for (const bool in : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (in ? ", clock-in" : ", clock-out"));
+            const QString code = QStringLiteral("%1").arg(++n, 4, 10, QLatin1Char('0'));
+            rows->addStaff(code, QStringLiteral("山田"));
+            const QDateTime t = at(2024, 5, 8, in ? 8 : 17, 0);
+            const Identification who = identify(code, t);
+            ASSERT_TRUE(who.identified());
+            db->execute(Sql(c.change).text(code));
+            const Outcome o =
+                in ? ClockIn(*db, ctx, who, settings, t) : ClockOut(*db, ctx, who, settings, t);
+            EXPECT_FALSE(o.accepted);
+            EXPECT_EQ(texts(o), QStringList{c.refusal});
+            EXPECT_FALSE(rows->work(code, t.date()).exists);
+        }
+    }
+    EXPECT_TRUE(rows->logRows().empty());
 }
 
 }  // namespace

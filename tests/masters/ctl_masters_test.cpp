@@ -109,6 +109,11 @@ TEST_F(CtlMastersTest, RefusalsAndUsageErrors) {
          2,
          QString()},
         {"unknown action", {QStringLiteral("staff"), QStringLiteral("rename")}, 2, QString()},
+        {"delete of a code not registered",
+         {QStringLiteral("staff"), QStringLiteral("delete"), QStringLiteral("--code"),
+          QStringLiteral("ZZZZ")},
+         1,
+         QStringLiteral("社員コードが未登録です。")},
         {"shift for a code without staff",
          {QStringLiteral("shift"), QStringLiteral("set"), QStringLiteral("--code"),
           QStringLiteral("0009"), QStringLiteral("--month"), QStringLiteral("2023/02"),
@@ -125,6 +130,9 @@ TEST_F(CtlMastersTest, RefusalsAndUsageErrors) {
     }
     const CtlRun list = ctl({QStringLiteral("staff"), QStringLiteral("list")}, db);
     EXPECT_TRUE(list.out.isEmpty()) << "a refused registration writes nothing";
+    auto opened = openDatabase(db, QString::fromLatin1(kDatabasePassword), false);
+    EXPECT_FALSE(opened->query(Sql(QStringLiteral("SELECT * FROM T_ログ")))->next())
+        << "a refusal is never logged";
 }
 
 TEST_F(CtlMastersTest, ShiftSetAndShowThroughTheSystemFile) {

@@ -338,9 +338,14 @@ TEST_F(StaffTest, DeleteRemovesTheRowButNotItsWorkRows) {
     EXPECT_EQ(log[2].content,
               QStringLiteral("(SQL)DELETE FROM T_担当者 WHERE 担当者コード = '0001'"));
 
-    // Nothing to delete is still reported as done.
-    EXPECT_TRUE(DeleteStaff(*db, ctx, now, QStringLiteral("0001")).accepted);
+    // A code no longer (or never) registered: refused, nothing logged.
+    const StaffOutcome again = DeleteStaff(*db, ctx, now, QStringLiteral("0001"));
+    EXPECT_FALSE(again.accepted);
+    ASSERT_EQ(again.messages.size(), 1u);
+    EXPECT_EQ(again.messages[0].text, QStringLiteral("社員コードが未登録です。"));
+    EXPECT_EQ(again.messages[0].icon, Icon::Exclamation);
     EXPECT_FALSE(DeleteStaff(*db, ctx, now, QStringLiteral("00001")).accepted);
+    EXPECT_EQ(logRows().size(), 3u);
 }
 
 TEST_F(StaffTest, ListIncludesRetiredRowsInCodeOrder) {
