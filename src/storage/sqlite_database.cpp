@@ -20,8 +20,10 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QUrl>
 
 #include <signal.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,6 +45,8 @@ using catalog::quoteText;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kBusyTimeoutMs = 10'000;
+// The engine's page size, which this system never changes.
+constexpr qint64 kDefaultPageSize = 1024;
 // A text column defined without a size holds up to 255 characters.
 constexpr int kDefaultTextSize = 255;
 
@@ -97,8 +101,68 @@ DbFailure failureOf(sqlite3* db, int code) {
     }
 }
 
+// What a failure of the file means, naming the file and the cause. Only a file that is not
+// a database of this system (or was keyed with another password) is a key problem.
+QString describeFailure(DbFailure kind, const QString& path, const QString& engineText) {
+    switch (kind) {
+        case DbFailure::NotADatabase:
+            return QStringLiteral(
+                       "database file %1 is not a database of this system or was "
+                       "made with another key: %2")
+                .arg(path, engineText);
+        case DbFailure::Damaged:
+            return QStringLiteral("database file %1 is damaged: %2").arg(path, engineText);
+        case DbFailure::DiskFull:
+            return QStringLiteral("the disk is full: database file %1 cannot be written: %2")
+                .arg(path, engineText);
+        case DbFailure::NoPermission:
+            return QStringLiteral(
+                       "database file %1 or its folder cannot be written (no "
+                       "permission, or a read-only disk): %2")
+                .arg(path, engineText);
+        case DbFailure::Busy:
+            return QStringLiteral(
+                       "database file %1 stayed busy with another program's change for more "
+                       "than %2 s: %3")
+                .arg(path)
+                .arg(kBusyTimeoutMs / 1000)
+                .arg(engineText);
+        default:
+            return QStringLiteral("database file %1 cannot be read: %2").arg(path, engineText);
+    }
+}
+
+// The file a connection works on, as the engine resolved it.
+QString fileOf(sqlite3* db) {
+    const char* name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    return name ? QFile::decodeName(name) : QString();
+}
+
+// Where a file cut short ends: inside a page, which no whole file does (a file of this
+// system has pages of `pageSize` bytes). Empty when the file ends on a page boundary.
+QString cutShort(const QString& file, qint64 pageSize) {
+    const qint64 size = QFileInfo(file).size();
+    if (pageSize <= 0 || size % pageSize == 0) {
+        return {};
+    }
+    return QStringLiteral(
+               "it ends inside page %1 (%2 bytes, pages of %3 bytes): the file was "
+               "cut short")
+        .arg(size / pageSize + 1)
+        .arg(size)
+        .arg(pageSize);
+}
+
+// Failures of the file itself (busy, damaged, full, read-only) name it; a refused value or a
+// statement the engine does not take is about the statement, not the file.
 [[noreturn]] void fail(sqlite3* db, int code) {
-    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), failureOf(db, code));
+    const QString engineText = QString::fromUtf8(sqlite3_errmsg(db));
+    const DbFailure kind = failureOf(db, code);
+    const QString file = fileOf(db);
+    if (kind == DbFailure::General || kind == DbFailure::Constraint || file.isEmpty()) {
+        throw DbError(engineText, kind);
+    }
+    throw DbError(describeFailure(kind, file, engineText), kind);
 }
 
 // The typed reading of a result column, from its declared type.
@@ -488,13 +552,43 @@ class SqliteDatabase final : public Database {
 
     QStringList checkIntegrity() override {
         QStringList problems;
-        Statement st(db_, QStringLiteral("PRAGMA integrity_check"));
-        st.bind({});
-        while (st.step()) {
-            const QString line = std::get<QString>(st.column(0, ReadAs::Text));
-            if (line != u"ok") {
-                problems << line;
+        const QString file = fileOf(db_);
+        // A file cut short ends inside a page; the engine's check then stops at the missing
+        // bytes without saying where they are.
+        qint64 pageSize = kDefaultPageSize;
+        try {
+            Statement page(db_, QStringLiteral("PRAGMA page_size"));
+            page.bind({});
+            if (page.step()) {
+                pageSize = std::get<qint64>(page.column(0, ReadAs::Integer));
             }
+        } catch (const DbError&) {
+            // A first page that cannot be read: the size this system's files always have.
+        }
+        const QString cut = cutShort(file, pageSize);
+        if (!cut.isEmpty()) {
+            problems << QStringLiteral("database file %1 is damaged: %2").arg(file, cut);
+        }
+        try {
+            Statement st(db_, QStringLiteral("PRAGMA integrity_check"));
+            st.bind({});
+            while (st.step()) {
+                const QString line = std::get<QString>(st.column(0, ReadAs::Text));
+                if (line != u"ok") {
+                    problems << line;
+                }
+            }
+        } catch (const DbError& e) {
+            if (e.kind() == DbFailure::DiskFull || e.kind() == DbFailure::NoPermission ||
+                e.kind() == DbFailure::Busy) {
+                throw;
+            }
+            problems << QStringLiteral(
+                            "database file %1 is damaged: its check stopped at a page "
+                            "it cannot read: %2")
+                            .arg(file, e.message());
+            // Where: every table whose rows can no longer be read all through.
+            problems << Database::checkIntegrity();
         }
         return problems;
     }
@@ -724,35 +818,8 @@ class SqliteDatabase final : public Database {
 
 namespace {
 
-// The smallest file a database of this system can be: one page of the engine's default size.
-constexpr qint64 kMinimumFileSize = 1024;
-
-// What the first read's failure means, naming the file and the cause. Only a file that is
-// not a database of this system (or was keyed with another password) is a key problem.
-QString describeOpenFailure(DbFailure kind, const QString& path, const QString& engineText) {
-    switch (kind) {
-        case DbFailure::NotADatabase:
-            return QStringLiteral(
-                       "database file %1 is not a database of this system or was "
-                       "made with another key: %2")
-                .arg(path, engineText);
-        case DbFailure::Damaged:
-            return QStringLiteral("database file %1 is damaged: %2").arg(path, engineText);
-        case DbFailure::DiskFull:
-            return QStringLiteral("the disk is full: database file %1 cannot be written: %2")
-                .arg(path, engineText);
-        case DbFailure::NoPermission:
-            return QStringLiteral(
-                       "database file %1 or its folder cannot be written (no "
-                       "permission, or a read-only disk): %2")
-                .arg(path, engineText);
-        case DbFailure::Busy:
-            return QStringLiteral("database file %1 is kept busy by another program: %2")
-                .arg(path, engineText);
-        default:
-            return QStringLiteral("database file %1 cannot be read: %2").arg(path, engineText);
-    }
-}
+// The smallest file a database of this system can be: one page.
+constexpr qint64 kMinimumFileSize = kDefaultPageSize;
 
 // An open or first read that failed without a reason the engine could name: the engine
 // also needs to write its journal files beside the database, so a file or folder that may
@@ -787,19 +854,25 @@ void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
         const QString msg = QString::fromUtf8(error ? error : sqlite3_errmsg(raw));
         sqlite3_free(error);
         const DbFailure kind = refineOpenFailure(failureOf(raw, rc), path);
-        throw DbError(describeOpenFailure(kind, path, msg), kind);
+        const QString cut =
+            kind == DbFailure::Damaged ? cutShort(path, kDefaultPageSize) : QString();
+        throw DbError(
+            describeFailure(kind, path, cut.isEmpty() ? msg : msg + QStringLiteral("; ") + cut),
+            kind);
     }
 }
 
-sqlite3* openConnection(const QString& path, int flags) {
+// Opens `file` (a path, or a "file:" URI with SQLITE_OPEN_URI); failures name `shown`, the
+// database file the user knows (a creation works on a temporary file under another name).
+sqlite3* openConnection(const QString& file, int flags, const QString& shown) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
+    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg =
             raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
-        const DbFailure kind = refineOpenFailure(failureOf(raw, rc), path);
+        const DbFailure kind = refineOpenFailure(failureOf(raw, rc), shown);
         sqlite3_close_v2(raw);
-        throw DbError(describeOpenFailure(kind, path, msg), kind);
+        throw DbError(describeFailure(kind, shown, msg), kind);
     }
     return raw;
 }
@@ -847,14 +920,14 @@ void createDatabaseFile(const QString& path, const QString& password) {
         }
     });
     {
-        sqlite3* raw = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        sqlite3* raw = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
         const auto close = qScopeGuard([raw] { sqlite3_close_v2(raw); });
         keyAndVerify(raw, path, password);  // failures name the file being made
         const int rc = sqlite3_exec(raw, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
             const QString msg = QString::fromUtf8(sqlite3_errmsg(raw));
             const DbFailure kind = failureOf(raw, rc);
-            throw DbError(describeOpenFailure(kind, path, msg), kind);
+            throw DbError(describeFailure(kind, path, msg), kind);
         }
     }
     const QByteArray from = QFile::encodeName(temp);
@@ -874,22 +947,13 @@ void createDatabaseFile(const QString& path, const QString& password) {
     }
 }
 
-}  // namespace
-
-std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
-                                               bool create) {
+// An existing database file, or the reason it cannot be one.
+void checkExistingFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        if (!create) {
-            throw DbError(QStringLiteral("database file not found: ") + path, DbFailure::NotFound);
-        }
-        if (!QDir().mkpath(info.absolutePath())) {
-            throw DbError(QStringLiteral("cannot create the folder of the database file: ") +
-                              info.absolutePath(),
-                          DbFailure::NoPermission);
-        }
-        createDatabaseFile(path, password);
-    } else if (info.isFile() && info.size() < kMinimumFileSize) {
+        throw DbError(QStringLiteral("database file not found: ") + path, DbFailure::NotFound);
+    }
+    if (info.isFile() && info.size() < kMinimumFileSize) {
         // The engine would take an empty or cut-short file for a new database and quietly
         // start over with nobody in it.
         throw DbError(QStringLiteral("database file %1 is damaged: it holds %2 bytes, less than "
@@ -898,7 +962,39 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
                           .arg(info.size()),
                       DbFailure::Damaged);
     }
-    sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE);
+}
+
+// A file in write-ahead-log mode is read through a shared-memory file beside it, which a
+// read-only disk or folder cannot hold. There, and only while no other connection has changes
+// in the log (its file is absent or empty), the file cannot change under the reader, and the
+// engine may read it as unchanging.
+bool readableAsUnchanging(const QString& path) {
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    if (log.exists() && log.size() > 0) {
+        return false;
+    }
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct statvfs fs {};
+    const bool readOnlyDisk = ::statvfs(folder.constData(), &fs) == 0 && (fs.f_flag & ST_RDONLY);
+    return readOnlyDisk || ::access(folder.constData(), W_OK) != 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
+                                               bool create) {
+    const QFileInfo info(path);
+    if (!info.exists() && create) {
+        if (!QDir().mkpath(info.absolutePath())) {
+            throw DbError(QStringLiteral("cannot create the folder of the database file: ") +
+                              info.absolutePath(),
+                          DbFailure::NoPermission);
+        }
+        createDatabaseFile(path, password);
+    } else {
+        checkExistingFile(path);
+    }
+    sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE, path);
     auto db = std::make_unique<SqliteDatabase>(raw);
     keyAndVerify(raw, path, password);
     // Write-ahead log: readers never block the writer, and each commit costs one flush of
@@ -914,6 +1010,28 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
         }
     }
     db->run(QStringLiteral("PRAGMA synchronous=FULL"), {});
+    return db;
+}
+
+std::unique_ptr<Database> openEmbeddedDatabaseToRead(const QString& path, const QString& password) {
+    checkExistingFile(path);
+    try {
+        sqlite3* raw = openConnection(path, SQLITE_OPEN_READONLY, path);
+        auto db = std::make_unique<SqliteDatabase>(raw);
+        keyAndVerify(raw, path, password);
+        return db;
+    } catch (const DbError& e) {
+        if (e.kind() != DbFailure::NoPermission || !readableAsUnchanging(path)) {
+            throw;
+        }
+    }
+    const QString uri = QStringLiteral("file:") +
+                        QString::fromLatin1(QUrl::toPercentEncoding(
+                            QFileInfo(path).absoluteFilePath(), QByteArrayLiteral("/"))) +
+                        QStringLiteral("?immutable=1");
+    sqlite3* raw = openConnection(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path);
+    auto db = std::make_unique<SqliteDatabase>(raw);
+    keyAndVerify(raw, path, password);
     return db;
 }
 

@@ -167,5 +167,134 @@ TEST_F(StorageTest, IntegrityCheckFindsDamageTheProbeDoesNotRead) {
     EXPECT_FALSE(problems.isEmpty());
 }
 
+TEST_F(StorageTest, FailuresOfTheFileNameTheFileNeverATemporaryOne) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
+    // Another program keeps its write open past the 10 s wait.
+    openSite();
+    auto other = openEmbeddedDatabase(path, kPassword, false);
+    other->beginWrite();
+    try {
+        db->beginWrite();
+        ADD_FAILURE() << "took the lock another program holds";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbFailure::Busy) << e.what();
+        EXPECT_TRUE(e.message().contains(path)) << e.what();
+    }
+    other->rollback();
+
+    ScratchMount disk(4 * 1024 * 1024);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    const QString journalled = disk.path() + QStringLiteral("/Journal.mdb");
+    {
+        auto d = openEmbeddedDatabase(journalled, kPassword, true);
+        ASSERT_EQ(EnsureTables(*d), QString());
+        d->query(Sql(QStringLiteral("PRAGMA journal_mode=DELETE")));
+    }
+    ASSERT_TRUE(QDir().mkpath(disk.path() + QStringLiteral("/empty")));
+    ASSERT_TRUE(disk.makeReadOnly());
+    struct Case {
+        const char* what;
+        QString file;
+        bool create;
+    };
+    const Case cases[] = {
+        {"a file with a rollback journal on a read-only disk", journalled, false},
+        {"a new file in a folder of a read-only disk",
+         disk.path() + QStringLiteral("/empty/New.mdb"), true},
+    };
+    for (const Case& c : cases) {
+        const DbError e = openFailure(c.file, kPassword, c.create);
+        EXPECT_EQ(e.kind(), DbFailure::NoPermission) << c.what << ": " << e.what();
+        EXPECT_TRUE(e.message().contains(c.file)) << c.what << ": " << e.what();
+        EXPECT_FALSE(e.message().contains(QStringLiteral(".new-"))) << c.what << ": " << e.what();
+    }
+}
+
+TEST_F(StorageTest, ReadingOpensReadOnlySoAReadOnlyDiskIsNoObstacle) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
+    ScratchMount disk(4 * 1024 * 1024);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    const LogContext ctx{QStringLiteral("pc"), QStringLiteral("u"), QStringLiteral("p")};
+    // Both journals a site file can have: the write-ahead log (the default) and the rollback
+    // journal (a file that another program switched).
+    const QString files[] = {disk.path() + QStringLiteral("/Wal.mdb"),
+                             disk.path() + QStringLiteral("/Journal.mdb")};
+    for (const QString& file : files) {
+        auto d = openEmbeddedDatabase(file, kPassword, true);
+        ASSERT_EQ(EnsureTables(*d), QString());
+        WriteLog(*d, ctx, wallClock(QDate(2024, 5, 8), QTime(9, 0)), QStringLiteral("開始"),
+                 QString());
+        if (file.endsWith(QStringLiteral("Journal.mdb"))) {
+            d->query(Sql(QStringLiteral("PRAGMA journal_mode=DELETE")));
+        }
+    }
+    ASSERT_TRUE(disk.makeReadOnly());
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        try {
+            auto d = openEmbeddedDatabaseToRead(file, kPassword);
+            auto rows = d->query(Sql(QStringLiteral("SELECT count(*) AS n FROM T_ログ")));
+            ASSERT_TRUE(rows->next());
+            EXPECT_EQ(rows->integer(QStringLiteral("n")), 1);
+            EXPECT_EQ(d->checkIntegrity(), QStringList());
+            // Only reading: a write is refused, naming the file.
+            try {
+                WriteLog(*d, ctx, wallClock(QDate(2024, 5, 8), QTime(9, 1)), QStringLiteral("開始"),
+                         QString());
+                ADD_FAILURE() << "wrote through a reading connection";
+            } catch (const DbError& e) {
+                EXPECT_EQ(e.kind(), DbFailure::NoPermission) << e.what();
+                EXPECT_TRUE(e.message().contains(file)) << e.what();
+            }
+        } catch (const DbError& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+}
+
+TEST_F(StorageTest, FileCutInsideAPageIsCalledDamagedWithThePlace) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "files and their failures belong to the embedded engine";
+    }
+    Database& d = openSite();
+    {
+        WriteTransaction tx(d);
+        for (int i = 0; i < 300; ++i) {
+            d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理日時,処理名,内容) VALUES ("))
+                          .dateTime(wallClock(QDate(2024, 5, 8), QTime(9, 0)))
+                          .raw(QStringLiteral(",'x',"))
+                          .text(QString::number(i).repeated(20))
+                          .raw(QStringLiteral(")")));
+        }
+        tx.commit();
+    }
+    db.reset();
+    const QByteArray whole = readFile(path);
+    ASSERT_EQ(whole.size() % 1024, 0);
+    for (const qsizetype cut : {whole.size() - 100, whole.size() / 2 + 100}) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        writeFile(path, whole.left(cut));
+        QStringList problems;
+        try {
+            problems = openEmbeddedDatabaseToRead(path, kPassword)->checkIntegrity();
+        } catch (const DbError& e) {
+            problems << e.message();
+        }
+        const QString said = problems.join(u'\n');
+        EXPECT_TRUE(said.contains(QStringLiteral("damaged")) && said.contains(path))
+            << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("page %1").arg(cut / 1024 + 1)))
+            << said.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace tq::test
