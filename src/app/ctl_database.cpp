@@ -29,12 +29,18 @@ int checkDb(const QStringList& args) {
             opts.ok() ? QStringLiteral("unexpected argument %1").arg(opts.positional().first())
                       : opts.error());
     }
-    const QString path = siteDatabasePath(opts);
-    out(QStringLiteral("database file: ") + QDir::toNativeSeparators(path));
+    QString path;
+    try {
+        path = siteDatabasePath(opts);
+    } catch (const DbError& e) {
+        err(e.message());
+        return kExitRefused;
+    }
+    out(QStringLiteral("database file: ") + redactedDatabaseName(QDir::toNativeSeparators(path)));
     QStringList problems;
     std::unique_ptr<Database> db;
     try {
-        db = openDatabase(path, QString::fromLatin1(kDatabasePassword), false);
+        db = openDatabaseToRead(path, QString::fromLatin1(kDatabasePassword));
     } catch (const DbError& e) {
         if (e.kind() == DbFailure::NotFound) {
             err(e.message());

@@ -182,7 +182,7 @@ std::unique_ptr<Database> openSource(const QString& name) {
     if (!isServerDatabaseName(name) && !QFileInfo::exists(name)) {
         throw DbError(QStringLiteral("database file not found: ") + name, DbFailure::NotFound);
     }
-    auto db = openDatabase(name, QString::fromLatin1(kDatabasePassword), false);
+    auto db = openDatabaseToRead(name, QString::fromLatin1(kDatabasePassword));
     for (const QString& t :
          {QStringLiteral("T_ログ"), QStringLiteral("T_担当者"), QStringLiteral("T_勤務")}) {
         switch (db->probeTable(t)) {
@@ -248,6 +248,8 @@ int migrate(const QStringList& args) {
     try {
         auto source = openSource(from);
         auto target = openDatabase(to, QString::fromLatin1(kDatabasePassword), true);
+        // The copy's one transaction waits while each table of the source is read.
+        target->allowLongPauses();
         const QString broken = EnsureTables(*target);
         if (!broken.isEmpty()) {
             err(broken + QStringLiteral("が壊れています"));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/ctl_command.h"
+#include "storage/database.h"
 
 namespace tq::ctl {
 
@@ -85,14 +86,24 @@ CtlCommand::CtlCommand(const char* name, const char* usage, CommandFn fn, const 
     registry()[name] = Entry{usage, help, std::move(fn)};
 }
 
+namespace {
+
+// Every line leaves without a server password in it, whatever path it came by (an argument
+// echoed in a usage error, a message of the database server).
+void write(std::FILE* stream, const QString& line) {
+    const QByteArray bytes =
+        (line.contains(QStringLiteral("://")) ? withoutPasswords(line) : line).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+}  // namespace
+
 void out(const QString& line) {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    write(stdout, line);
 }
 
 void err(const QString& line) {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    write(stderr, line);
 }
 
 int usageError(const QString& problem) {

@@ -15,8 +15,8 @@ QString siteDatabasePath(const Options& opts) {
     QString path = opts.value(QStringLiteral("db"));
     if (path.isEmpty()) {
         const SystemFile sys = ReadSystemFile(QDir::currentPath(), RealSystemInfo().computerName());
-        for (const QString& problem : sys.problems) {
-            err(QStringLiteral("warning: ") + problem);
+        if (!sys.error.isEmpty()) {
+            throw DbError(sys.error);
         }
         path = sys.mdbName;
     }
@@ -70,11 +70,27 @@ LogContext toolLogContext() {
 
 std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access) {
     const QString path = siteDatabasePath(opts);
-    auto db =
-        openDatabase(path, QString::fromLatin1(kDatabasePassword), access == SiteAccess::Write);
-    const QString broken = EnsureTables(*db);
-    if (!broken.isEmpty()) {
-        throw DbError(broken + QStringLiteral("が壊れています"));
+    if (access == SiteAccess::Write) {
+        auto db = openDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+        const QString broken = EnsureTables(*db);
+        if (!broken.isEmpty()) {
+            throw DbError(broken + QStringLiteral("が壊れています"));
+        }
+        return db;
+    }
+    // Reading opens read-only, so it also works on a read-only disk or folder, and creates
+    // nothing: the three tables must be there and readable.
+    auto db = openDatabaseToRead(path, QString::fromLatin1(kDatabasePassword));
+    for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+        switch (db->probeTable(def.name)) {
+            case TableState::Missing:
+                throw DbError(QStringLiteral("%1 has no table %2: not a site database")
+                                  .arg(redactedDatabaseName(path), def.name));
+            case TableState::Broken:
+                throw DbError(def.name + QStringLiteral("が壊れています"));
+            case TableState::Present:
+                break;
+        }
     }
     return db;
 }
@@ -94,6 +110,9 @@ int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& b
 int printOutcome(const Outcome& outcome) {
     for (const Message& m : outcome.messages) {
         out(m.text);
+    }
+    if (!outcome.failureAfter.isEmpty()) {
+        err(outcome.failureAfter);
     }
     return outcome.accepted ? kExitOk : kExitRefused;
 }

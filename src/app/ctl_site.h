@@ -23,7 +23,8 @@ inline constexpr int kExitRefused = 1;  ///< refused by the operation, or the da
 inline constexpr int kExitUsage = 2;
 
 /// The database path: --db when given, else the system file's "[MDBName]" (or the default),
-/// relative paths taken from the working directory.
+/// relative paths taken from the working directory. Throws DbError naming the system file when
+/// it exists but cannot be read: the default database is never used in its place.
 QString siteDatabasePath(const Options& opts);
 
 /// --now "yyyy/mm/dd hh:nn:ss" when given (nothing and `error` set when malformed), else the
@@ -43,9 +44,9 @@ LogContext toolLogContext();
 enum class SiteAccess { Read, Write };
 
 /// Opens the site database. For writing, the file, its folder and missing tables are created
-/// as the terminal does at start-up; for reading, a missing file is a DbError of kind
-/// NotFound naming the path, and no file or folder is made. Throws DbError when the file
-/// cannot be opened or a table is broken.
+/// as the terminal does at start-up; for reading, the database is opened read-only, a missing
+/// file is a DbError of kind NotFound naming the path, and nothing is made. Throws DbError
+/// when the database cannot be opened or a table is missing (for reading) or broken.
 std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access);
 
 /// Runs `body` on the opened site database. Database failures are printed to standard error
@@ -54,7 +55,8 @@ std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess acces
 int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body,
                      SiteAccess access = SiteAccess::Write);
 
-/// Prints the outcome's messages, one a line, to standard output; kExitOk when accepted.
+/// Prints the outcome's messages, one a line, to standard output, then a failure that came
+/// after the stored change to standard error; kExitOk when accepted (the change is stored).
 int printOutcome(const Outcome& outcome);
 
 }  // namespace tq::ctl

@@ -146,6 +146,11 @@ class Database {
     /// After rows were copied into `table` with their auto-numbers given (a migration), makes
     /// the next automatic number follow the highest one present.
     virtual void syncAutoNumber(const QString& table) { (void)table; }
+
+    /// A transaction of this connection may pause for long between its statements (a copy
+    /// that reads the other database meanwhile). Otherwise a server ends a transaction left
+    /// waiting for more than a few seconds: a frozen terminal must not hold up the others.
+    virtual void allowLongPauses() {}
 };
 
 /// Commits on `commit()`, rolls back when left without it.
@@ -179,20 +184,34 @@ class WriteTransaction {
 std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QString& password,
                                                bool create);
 
+/// Opens an existing embedded file only to read it, also on a read-only disk or folder;
+/// nothing is created or written. Throws DbError as openEmbeddedDatabase does.
+std::unique_ptr<Database> openEmbeddedDatabaseToRead(const QString& path, const QString& password);
+
 /// True when a database name (the system file's "[MDBName]" value, or --db) is a connection
 /// URI of a database server ("postgresql://..." or "postgres://...") rather than a file path.
 bool isServerDatabaseName(const QString& name);
 
-/// The database name fit for messages: a password inside a URI shows as "***".
+/// The database name fit for messages: a password inside a URI shows as "***", whatever the
+/// letter case of its scheme and whatever characters the password holds.
 QString redactedDatabaseName(const QString& name);
+
+/// A text for output with the password of every server URI inside it shown as "***". The end
+/// of a URI inside free text is not known, so more may be hidden than the password.
+QString withoutPasswords(const QString& text);
 
 /// Opens the server database named by a connection URI (the password in the URI or in the
 /// user's ~/.pgpass). The database itself must exist; its tables are created like the file's.
-/// Throws DbError naming the cause when the server cannot be reached or refuses.
-std::unique_ptr<Database> openServerDatabase(const QString& uri);
+/// Throws DbError naming the cause when the server cannot be reached or refuses; no message
+/// ever holds the password. With `readOnly` the session refuses every change.
+std::unique_ptr<Database> openServerDatabase(const QString& uri, bool readOnly = false);
 
 /// Opens the site database a name stands for: a server URI opens the server engine, anything
 /// else the embedded file (created with its folders when `create` is set).
 std::unique_ptr<Database> openDatabase(const QString& name, const QString& password, bool create);
+
+/// Opens an existing site database only to read it (see openEmbeddedDatabaseToRead and
+/// openServerDatabase); a missing file is a DbError of kind NotFound.
+std::unique_ptr<Database> openDatabaseToRead(const QString& name, const QString& password);
 
 }  // namespace tq

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QThread>
 
+#include "../own_server.h"
 #include "site_fixture.h"
 
 namespace tq::test {
@@ -34,18 +35,6 @@ QString stampOf(const QDate& day, int hour, int staff) {
                .arg(staff % 60, 2, 10, QLatin1Char('0'));
 }
 
-/// Runs scripts/pg-test-server.sh; returns its standard output, trimmed.
-QString serverScript(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("bash"), QStringList{QStringLiteral(TQ582_PG_SERVER_SCRIPT)} + args);
-    if (!p.waitForFinished(120'000) || p.exitCode() != 0) {
-        ADD_FAILURE() << "pg-test-server.sh " << args.join(u' ').toStdString() << ": "
-                      << p.readAllStandardError().toStdString();
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 class CrashTest : public SiteToolTest {
   protected:
     void SetUp() override {
@@ -54,10 +43,9 @@ class CrashTest : public SiteToolTest {
             return;
         }
         if (testOnServer()) {
-            // A server of this test's own, so that stopping it disturbs no other test.
-            serverDir = serverScript({QStringLiteral("start")});
-            ASSERT_FALSE(serverDir.isEmpty());
-            siteName = QString::fromUtf8(readFile(serverDir + QStringLiteral("/uri"))).trimmed();
+            server = std::make_unique<OwnServer>();
+            ASSERT_FALSE(server->uri().isEmpty());
+            siteName = server->uri();
             db = openDatabase(siteName, QString(), false);
             ASSERT_EQ(EnsureTables(*db), QString());
         }
@@ -65,13 +53,11 @@ class CrashTest : public SiteToolTest {
     }
     void TearDown() override {
         db.reset();
-        if (!serverDir.isEmpty()) {
-            serverScript({QStringLiteral("stop"), serverDir});
-        }
+        server.reset();
         SiteToolTest::TearDown();
     }
 
-    QString serverDir;
+    std::unique_ptr<OwnServer> server;
 };
 
 TEST_F(CrashTest, KilledTerminalKeepsEveryConfirmedPunchWithItsLogRow) {
@@ -114,15 +100,15 @@ TEST_F(CrashTest, KilledTerminalKeepsEveryConfirmedPunchWithItsLogRow) {
                 output += terminal->readAllStandardOutput();
             }
             if (terminal->state() != QProcess::NotRunning) {
-                if (!serverDir.isEmpty() && !serverStopped && kills == kKills / 2) {
+                if (server && !serverStopped && kills == kKills / 2) {
                     // The server goes away mid-operation: the terminal ends with the cause.
-                    serverScript({QStringLiteral("pause"), serverDir});
+                    server->pause();
                     ASSERT_TRUE(ended(*terminal, 60'000));
                     EXPECT_EQ(terminal->exitCode(), 1);
                     const QString why = QString::fromUtf8(terminal->readAllStandardError());
                     EXPECT_TRUE(why.contains(QStringLiteral("database server")))
                         << why.toStdString();
-                    serverScript({QStringLiteral("resume"), serverDir});
+                    server->resume();
                     db = openDatabase(siteName, QString(), false);
                     serverStopped = true;
                 } else {
@@ -155,7 +141,7 @@ TEST_F(CrashTest, KilledTerminalKeepsEveryConfirmedPunchWithItsLogRow) {
         next += reported;
     }
     EXPECT_EQ(kills, kKills);
-    EXPECT_EQ(!serverDir.isEmpty(), serverStopped);
+    EXPECT_EQ(server != nullptr, serverStopped);
 
     // Every confirmed punch is there; at the end every punch of the plan is.
     QHash<QString, std::pair<QString, QString>> stored;  // code + day → in, out stamps

@@ -1,10 +1,13 @@
-// A second terminal for the concurrency test: opens (creating when needed) the database and
-// records `count` clock-ins under its own staff code, each with its log row.
-// Usage: storage_writer <database> <staff code> <count>
+// A second terminal for the concurrency tests: opens (creating when needed) the database and
+// records `count` clock-ins under its own staff code, each with its log row. With "hold" it
+// records one clock-in inside a transaction, says "holding" on standard output, and commits
+// only when a line arrives on standard input: a terminal caught inside its write.
+// Usage: storage_writer <database> <staff code> <count> | storage_writer <database> <code> hold
 
 #include <QCoreApplication>
 #include <QDate>
 #include <cstdio>
+#include <optional>
 
 #include "common/datetime.h"
 #include "storage/database.h"
@@ -26,8 +29,13 @@ int main(int argc, char** argv) {
             return 1;
         }
         const tq::LogContext ctx{args[2], QStringLiteral("writer"), QStringLiteral("出勤・退勤")};
-        const int count = args[3].toInt();
+        const bool hold = args[3] == u"hold";
+        const int count = hold ? 1 : args[3].toInt();
         const QDate first(2000, 1, 1);
+        std::optional<tq::WriteTransaction> held;
+        if (hold) {
+            held.emplace(*db);
+        }
         for (int i = 0; i < count; ++i) {
             const QDate day = first.addDays(i);
             tq::Sql s(QStringLiteral(
@@ -39,6 +47,15 @@ int main(int argc, char** argv) {
                 .integer(800 + i % 60)
                 .raw(QStringLiteral(")"));
             tq::ExecuteLogged(*db, ctx, tq::wallClock(day, QTime(8, 0)), QStringLiteral("出勤"), s);
+        }
+        if (held) {
+            std::printf("holding\n");
+            std::fflush(stdout);
+            char line[16];
+            if (!std::fgets(line, sizeof line, stdin)) {
+                return 2;
+            }
+            held->commit();
         }
     } catch (const tq::DbError& e) {
         std::fprintf(stderr, "%s\n", e.what());
