@@ -17,6 +17,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 #include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -589,7 +591,10 @@ class PgDatabase final : public Database {
         }
         PQexitPipelineMode(conn_);
         if (!synced) {
-            failConnection();
+            const auto failed = std::find_if(std::begin(results), std::end(results), [](auto& r) {
+                return r.get() && PQresultStatus(r.get()) == PGRES_FATAL_ERROR;
+            });
+            failConnection(lostCause(failed != std::end(results) ? *failed : results[0]));
         }
         check(results[0]);
         try {
@@ -641,14 +646,7 @@ class PgDatabase final : public Database {
             return;
         }
         if (PQstatus(conn_) != CONNECTION_OK) {
-            // The server's own reason (a session ended for waiting too long, say) when it gave one.
-            const QString result =
-                r.get() ? QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed() : QString();
-            const QString connection = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
-            failConnection(connection.contains(result) ? connection
-                           : result.contains(connection)
-                               ? result
-                               : result + QStringLiteral("; ") + connection);
+            failConnection(lostCause(r));
         }
         const QByteArray state =
             r.get() ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray();
@@ -672,6 +670,18 @@ class PgDatabase final : public Database {
             failConnection(message);
         }
         throw DbError(message, kind);
+    }
+
+    // Why a connection was lost: the server's own reason (a session ended for waiting too
+    // long, say) when the result carries one, and the library's.
+    QString lostCause(const PgResult& r) const {
+        const QString result =
+            r.get() ? QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed() : QString();
+        const QString connection = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
+        if (connection.contains(result)) {
+            return connection;
+        }
+        return result.contains(connection) ? result : result + QStringLiteral("; ") + connection;
     }
 
     [[noreturn]] void failConnection(const QString& detail = QString()) {

@@ -109,6 +109,7 @@ TEST_F(ServerFaultTest, ClientFrozenInsideItsWriteHoldsTheOthersUpOnlyAFewSecond
 }
 
 TEST_F(ServerFaultTest, SessionEndedByTheAdministratorIsRecoveredSilentlyOrItsCauseIsSaid) {
+    openSite();
     // A role of this test's own, so that refusing it its log-in disturbs no other test.
     const QString role = QStringLiteral("tq582_fault_%1").arg(QCoreApplication::applicationPid());
     admin(QStringLiteral("DROP ROLE IF EXISTS ") + role);
@@ -119,26 +120,39 @@ TEST_F(ServerFaultTest, SessionEndedByTheAdministratorIsRecoveredSilentlyOrItsCa
 
     struct Case {
         const char* what;
-        bool refuseLogIn;
-        QString cause;  ///< what the failure must say; empty: the read recovers
+        bool inWrite;      ///< ended while a write transaction is open
+        bool refuseLogIn;  ///< and the role may no longer log in
+        QString cause;     ///< what the failure must say; empty: the read recovers
     };
     const Case cases[] = {
-        {"server ends an idle session", false, QString()},
-        {"and the role may no longer log in", true, QStringLiteral("not permitted to log in")},
+        {"an idle session", false, false, QString()},
+        {"an idle session whose role may no longer log in", false, true,
+         QStringLiteral("not permitted to log in")},
+        {"a session inside its write", true, false,
+         QStringLiteral("terminating connection due to administrator command")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         admin(QStringLiteral("ALTER ROLE ") + role + QStringLiteral(" LOGIN"));
-        auto d = openServerDatabase(asRole);
+        auto d = openServerDatabase(c.refuseLogIn ? asRole : path);
+        if (c.inWrite) {
+            d->beginWrite();
+        }
         terminate(backendPid(*d));
         if (c.refuseLogIn) {
             admin(QStringLiteral("ALTER ROLE ") + role + QStringLiteral(" NOLOGIN"));
         }
         testing::internal::CaptureStderr();
         try {
-            auto rs = d->query(Sql(QStringLiteral("SELECT 1 AS one")));
-            EXPECT_TRUE(c.cause.isEmpty()) << "read without a connection";
-            EXPECT_TRUE(rs->next());
+            if (c.inWrite) {
+                d->execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理名) VALUES ('x')")));
+                d->commit();
+                ADD_FAILURE() << "wrote without a connection";
+            } else {
+                auto rs = d->query(Sql(QStringLiteral("SELECT 1 AS one")));
+                EXPECT_TRUE(c.cause.isEmpty()) << "read without a connection";
+                EXPECT_TRUE(rs->next());
+            }
         } catch (const DbError& e) {
             EXPECT_TRUE(e.message().contains(c.cause) && !c.cause.isEmpty()) << e.what();
         }
@@ -146,7 +160,48 @@ TEST_F(ServerFaultTest, SessionEndedByTheAdministratorIsRecoveredSilentlyOrItsCa
         const std::string printed = testing::internal::GetCapturedStderr();
         EXPECT_EQ(printed, "") << "the library's notices reach standard error";
     }
+    EXPECT_EQ(count(QStringLiteral("T_ログ")), 0);
     admin(QStringLiteral("DROP ROLE IF EXISTS ") + role);
+}
+
+TEST_F(ServerFaultTest, ServerMessagesNeverReachStandardErrorOfAClientThatRecovers) {
+    openSite();
+    const auto stateOf = [](qint64 pid) {
+        return admin(QStringLiteral("SELECT state || '/' || coalesce(wait_event_type, '') FROM "
+                                    "pg_stat_activity WHERE pid = %1")
+                         .arg(pid));
+    };
+    db->query(Sql(QStringLiteral("SELECT pg_advisory_lock(42) AS locked")));
+    QProcess client;
+    client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/storage_writer"),
+                 {path, QStringLiteral("W1"), QStringLiteral("wait")});
+    ASSERT_TRUE(client.waitForStarted());
+    // The client's session, once it waits for the lock.
+    qint64 pid = 0;
+    QElapsedTimer t;
+    t.start();
+    while (pid == 0 || stateOf(pid) != u"active/Lock") {
+        ASSERT_LT(t.elapsed(), 30'000) << "the client never waited for the lock";
+        pid = admin(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND "
+                                   "query LIKE '%pg_advisory_lock(42)%' AND pid <> %2")
+                        .arg(QUrl(path).path().mid(1))
+                        .arg(backendPid(*db)))
+                  .toLongLong();
+        QThread::msleep(20);
+    }
+    // Stopped before it reads the answer: the answer and the server's last word arrive
+    // together, as when a session is ended just after a read.
+    ASSERT_EQ(::kill(static_cast<pid_t>(client.processId()), SIGSTOP), 0);
+    db->query(Sql(QStringLiteral("SELECT pg_advisory_unlock(42) AS unlocked")));
+    while (stateOf(pid) != u"idle/Client") {
+        ASSERT_LT(t.elapsed(), 30'000) << "the client's read never finished";
+        QThread::msleep(20);
+    }
+    terminate(pid);
+    ASSERT_EQ(::kill(static_cast<pid_t>(client.processId()), SIGCONT), 0);
+    ASSERT_TRUE(client.waitForFinished(30'000));
+    EXPECT_EQ(client.exitCode(), 0) << "the second read makes the connection again";
+    EXPECT_EQ(client.readAllStandardError().toStdString(), "");
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // A second terminal for the concurrency tests: opens (creating when needed) the database and
 // records `count` clock-ins under its own staff code, each with its log row. With "hold" it
 // records one clock-in inside a transaction, says "holding" on standard output, and commits
-// only when a line arrives on standard input: a terminal caught inside its write.
+// only when a line arrives on standard input: a terminal caught inside its write. With
+// "wait" it waits for the advisory lock 42 of the database (held by the test), then reads
+// once more: a terminal whose session the server ends between two reads.
 // Usage: storage_writer <database> <staff code> <count> | storage_writer <database> <code> hold
+//        | storage_writer <database> <code> wait
 
 #include <QCoreApplication>
 #include <QDate>
@@ -27,6 +30,11 @@ int main(int argc, char** argv) {
         if (!broken.isEmpty()) {
             std::fprintf(stderr, "broken table\n");
             return 1;
+        }
+        if (args[3] == u"wait") {
+            db->query(tq::Sql(QStringLiteral("SELECT pg_advisory_lock(42) AS locked")));
+            db->query(tq::Sql(QStringLiteral("SELECT 1 AS one")));
+            return 0;
         }
         const tq::LogContext ctx{args[2], QStringLiteral("writer"), QStringLiteral("出勤・退勤")};
         const bool hold = args[3] == u"hold";
