@@ -13,6 +13,19 @@ namespace {
 
 const QString kPassword = QString::fromLatin1(kDatabasePassword);
 
+/// `n` log rows of some length, in one transaction: pages enough to damage far from the start.
+void addLogRows(Database& d, int n) {
+    WriteTransaction tx(d);
+    for (int i = 0; i < n; ++i) {
+        d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理日時,処理名,内容) VALUES ("))
+                      .dateTime(wallClock(QDate(2024, 5, 8), QTime(9, 0)))
+                      .raw(QStringLiteral(",'x',"))
+                      .text(QString::number(i).repeated(20))
+                      .raw(QStringLiteral(")")));
+    }
+    tx.commit();
+}
+
 DbError openFailure(const QString& path, const QString& password, bool create) {
     try {
         openEmbeddedDatabase(path, password, create);
@@ -135,17 +148,7 @@ TEST_F(StorageTest, IntegrityCheckFindsDamageTheProbeDoesNotRead) {
         GTEST_SKIP() << "files and their failures belong to the embedded engine";
     }
     Database& d = openSite();
-    {
-        WriteTransaction tx(d);
-        for (int i = 0; i < 3000; ++i) {
-            d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理日時,処理名,内容) VALUES ("))
-                          .dateTime(wallClock(QDate(2024, 5, 8), QTime(9, 0)))
-                          .raw(QStringLiteral(",'x',"))
-                          .text(QString::number(i).repeated(20))
-                          .raw(QStringLiteral(")")));
-        }
-        tx.commit();
-    }
+    addLogRows(d, 3000);
     EXPECT_EQ(d.checkIntegrity(), QStringList());
     db.reset();
     // A page near the end of the file: far from the first rows of every table.
@@ -265,17 +268,7 @@ TEST_F(StorageTest, FileCutInsideAPageIsCalledDamagedWithThePlace) {
         GTEST_SKIP() << "files and their failures belong to the embedded engine";
     }
     Database& d = openSite();
-    {
-        WriteTransaction tx(d);
-        for (int i = 0; i < 300; ++i) {
-            d.execute(Sql(QStringLiteral("INSERT INTO T_ログ (処理日時,処理名,内容) VALUES ("))
-                          .dateTime(wallClock(QDate(2024, 5, 8), QTime(9, 0)))
-                          .raw(QStringLiteral(",'x',"))
-                          .text(QString::number(i).repeated(20))
-                          .raw(QStringLiteral(")")));
-        }
-        tx.commit();
-    }
+    addLogRows(d, 300);
     db.reset();
     const QByteArray whole = readFile(path);
     ASSERT_EQ(whole.size() % 1024, 0);
