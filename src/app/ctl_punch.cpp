@@ -10,6 +10,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
+#include "report/monthly_export.h"
 #include "settings/settings.h"
 
 namespace tq::ctl {
@@ -29,7 +30,9 @@ const char kPunchHelp[] =
     "Exit status: 0 accepted, 1 refused or a database failure, 2 wrong usage.";
 const char kReviewHelp[] =
     "Prints the employee's payroll period as the terminal's 確認 lists it: one day a line,\n"
-    "the 17 columns tab-separated, then the totals rows.\n"
+    "the 17 columns tab-separated, then the four totals rows of the monthly workbook, 17\n"
+    "columns each: 合 計 (ordinary days), 休日 (rest days), 計 (all days), and the counts of\n"
+    "lateness, absence and leave.\n"
     "\n"
     "  --code CODE    the staff code (required)\n"
     "  --db PATH      the database (default: the system file's [MDBName]); it is only read,\n"
@@ -121,6 +124,9 @@ int review(const QStringList& args) {
             }
             for (const DayFigures& day : r.days) {
                 out(DisplayTexts(day).join(u'\t'));
+            }
+            for (const QStringList& totals : TotalsRows(r.totals)) {
+                out(totals.join(u'\t'));
             }
             return kExitOk;
         },
