@@ -49,9 +49,8 @@ CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations) {
         const CheckerRun more =
             runChecker(shared, {QStringLiteral("--strict"), xlsPath, json.fileName()},
                        QStringLiteral("readers: raw, xlrd, parseexcel"));
-        run.exitCode = (run.exitCode < 0 || more.exitCode < 0)
-                           ? -1
-                           : std::max(run.exitCode, more.exitCode);
+        run.exitCode =
+            (run.exitCode < 0 || more.exitCode < 0) ? -1 : std::max(run.exitCode, more.exitCode);
         run.output += more.output;
     }
     return run;

@@ -103,14 +103,14 @@ TEST_F(CtlExportTest, ReviewEndsWithTheWorkbooksFourTotalsRows) {
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
     // A day of the common rules (eight hours scheduled) that is an hour short.
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 8), std::nullopt, 1000, 1700);
-    for (const auto& [day, kind] : {std::pair{u"2024/05/09", u"有給休暇"},
-                                    std::pair{u"2024/05/10", u"申告欠勤"}}) {
-        const ToolRun r = tool({QStringLiteral("request"), QStringLiteral("register"),
-                                QStringLiteral("--mode"), QStringLiteral("訂正"),
-                                QStringLiteral("--code"), QStringLiteral("0001"),
-                                QStringLiteral("--date"), QString::fromUtf16(day),
-                                QStringLiteral("--kind"), QString::fromUtf16(kind)},
-                               now);
+    for (const auto& [day, kind] :
+         {std::pair{u"2024/05/09", u"有給休暇"}, std::pair{u"2024/05/10", u"申告欠勤"}}) {
+        const ToolRun r =
+            tool({QStringLiteral("request"), QStringLiteral("register"), QStringLiteral("--mode"),
+                  QStringLiteral("訂正"), QStringLiteral("--code"), QStringLiteral("0001"),
+                  QStringLiteral("--date"), QString::fromUtf16(day), QStringLiteral("--kind"),
+                  QString::fromUtf16(kind)},
+                 now);
         ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     }
     const ToolRun review =
@@ -122,9 +122,9 @@ TEST_F(CtlExportTest, ReviewEndsWithTheWorkbooksFourTotalsRows) {
     for (const QString& line : lines.mid(31)) {
         totals << line.split(u'\t');
     }
-    EXPECT_EQ(totals[0].mid(0, 8),
-              (QStringList{QStringLiteral("合 計"), QString(), QString(), QString(), QString(),
-                           QStringLiteral("勤務"), QStringLiteral("2日"), QStringLiteral("16:00")}));
+    EXPECT_EQ(totals[0].mid(0, 8), (QStringList{QStringLiteral("合 計"), QString(), QString(),
+                                                QString(), QString(), QStringLiteral("勤務"),
+                                                QStringLiteral("2日"), QStringLiteral("16:00")}));
     EXPECT_EQ(totals[0][14], QStringLiteral("有給消化　1日"));
     EXPECT_EQ(totals[1][4], QStringLiteral("休日"));
     EXPECT_EQ(totals[2][4], QStringLiteral("計"));
@@ -136,6 +136,7 @@ TEST_F(CtlExportTest, ReviewEndsWithTheWorkbooksFourTotalsRows) {
     // The same rows as the workbook of the month: after the header, 31 days and the separator.
     const ToolRun exported = exportAt(now);
     ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    ASSERT_FALSE(exported.out.trimmed().isEmpty()) << "no workbook written";
     EXPECT_EQ(sheetRows(nonEmptyLines(exported.out).last(), 1 + 31 + 1, 4), totals);
 }
 
@@ -147,18 +148,17 @@ TEST_F(CtlExportTest, StaffWhoTypeAnotherCodeThanTheirStaffCodeGetTheirRowsEvery
         .insert(*db);
     const QString code = QStringLiteral("7002");
     const QString now = QStringLiteral("2024/05/20 12:00:00");
-    for (const auto& [action, at] : {std::pair{"in", u"2024/05/07 08:25:00"},
-                                     std::pair{"out", u"2024/05/07 17:40:00"}}) {
-        const ToolRun r =
-            tool({QStringLiteral("punch"), QString::fromLatin1(action), QStringLiteral("--code"),
-                  code},
-                 QString::fromUtf16(at));
+    for (const auto& [action, at] :
+         {std::pair{"in", u"2024/05/07 08:25:00"}, std::pair{"out", u"2024/05/07 17:40:00"}}) {
+        const ToolRun r = tool(
+            {QStringLiteral("punch"), QString::fromLatin1(action), QStringLiteral("--code"), code},
+            QString::fromUtf16(at));
         ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     }
     const ToolRun request =
-        tool({QStringLiteral("request"), QStringLiteral("register"), QStringLiteral("--code"),
-              code, QStringLiteral("--date"), QStringLiteral("2024/05/21"),
-              QStringLiteral("--kind"), QStringLiteral("有給休暇")},
+        tool({QStringLiteral("request"), QStringLiteral("register"), QStringLiteral("--code"), code,
+              QStringLiteral("--date"), QStringLiteral("2024/05/21"), QStringLiteral("--kind"),
+              QStringLiteral("有給休暇")},
              now);
     ASSERT_EQ(request.exitCode, 0) << request.out.toStdString() << request.err.toStdString();
     EXPECT_TRUE(rows->work(code, QDate(2024, 5, 7)).exists);
@@ -174,6 +174,7 @@ TEST_F(CtlExportTest, StaffWhoTypeAnotherCodeThanTheirStaffCodeGetTheirRowsEvery
 
     const ToolRun exported = exportAt(now);
     ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    ASSERT_FALSE(exported.out.trimmed().isEmpty()) << "no workbook written";
     QString error;
     const auto book = xls::ReadXlsFile(readFile(nonEmptyLines(exported.out).last()), &error);
     ASSERT_TRUE(book) << error.toStdString();

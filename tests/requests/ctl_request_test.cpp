@@ -151,20 +151,20 @@ TEST_F(CtlRequestTest, RegistrationsFromSeveralProcessesAtOnceOnDaysWithoutARowA
     const struct {
         const char16_t* kind;
         const char16_t* value;
-    } kinds[] = {{u"出勤打刻", u"830"}, {u"退勤打刻", u"1745"}, {u"残業指示", u"19:00"},
-                 {u"直行", nullptr}};
+    } kinds[] = {
+        {u"出勤打刻", u"830"}, {u"退勤打刻", u"1745"}, {u"残業指示", u"19:00"}, {u"直行", nullptr}};
     const QDate first(2024, 5, 9);
     constexpr int kDays = 10;
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int d = 0; d < kDays; ++d) {
         for (const auto& k : kinds) {
-            QStringList args{QStringLiteral("request"), QStringLiteral("register"),
-                             QStringLiteral("--code"), QStringLiteral("0001"),
-                             QStringLiteral("--date"),
-                             first.addDays(d).toString(QStringLiteral("yyyy/MM/dd")),
-                             QStringLiteral("--kind"), QString::fromUtf16(k.kind),
-                             QStringLiteral("--db"), path, QStringLiteral("--now"),
-                             QStringLiteral("2024/05/08 10:15:30")};
+            QStringList args{
+                QStringLiteral("request"), QStringLiteral("register"),
+                QStringLiteral("--code"),  QStringLiteral("0001"),
+                QStringLiteral("--date"),  first.addDays(d).toString(QStringLiteral("yyyy/MM/dd")),
+                QStringLiteral("--kind"),  QString::fromUtf16(k.kind),
+                QStringLiteral("--db"),    path,
+                QStringLiteral("--now"),   QStringLiteral("2024/05/08 10:15:30")};
             if (k.value) {
                 args << QStringLiteral("--value") << QString::fromUtf16(k.value);
             }
@@ -176,9 +176,9 @@ TEST_F(CtlRequestTest, RegistrationsFromSeveralProcessesAtOnceOnDaysWithoutARowA
     }
     for (const auto& p : processes) {
         ASSERT_TRUE(p->waitForFinished(120'000)) << p->arguments().join(u' ').toStdString();
-        EXPECT_EQ(p->exitCode(), 0) << p->arguments().join(u' ').toStdString() << "\n"
-                                    << p->readAll().toStdString()
-                                    << p->readAllStandardError().toStdString();
+        EXPECT_EQ(p->exitCode(), 0)
+            << p->arguments().join(u' ').toStdString() << "\n"
+            << p->readAll().toStdString() << p->readAllStandardError().toStdString();
     }
     for (int d = 0; d < kDays; ++d) {
         const FullWork w = ReadFullWork(*db, QStringLiteral("0001"), first.addDays(d));

@@ -50,9 +50,9 @@ QString onServer(const QString& uri, const QString& statements, QString* error) 
     *error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
                  ? QString()
                  : QString::fromUtf8(PQerrorMessage(conn));
-    const QString value =
-        status == PGRES_TUPLES_OK && PQntuples(r) > 0 ? QString::fromUtf8(PQgetvalue(r, 0, 0))
-                                                      : QString();
+    const QString value = status == PGRES_TUPLES_OK && PQntuples(r) > 0
+                              ? QString::fromUtf8(PQgetvalue(r, 0, 0))
+                              : QString();
     PQclear(r);
     PQfinish(conn);
     return value;
