@@ -34,7 +34,7 @@ CheckerRun runChecker(const QString& script, const QStringList& args, const QStr
 
 }  // namespace
 
-CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations) {
+CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations, bool shared) {
     QTemporaryFile json(QStringLiteral("expect-XXXXXX.json"));
     if (!json.open()) {
         ADD_FAILURE() << "cannot write the expectations file";
@@ -44,10 +44,10 @@ CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations) {
     json.flush();
     CheckerRun run = runChecker(QStringLiteral(TQ582_XLS_CHECK), {xlsPath, json.fileName()},
                                 QStringLiteral("readers: xlrd, parseexcel"));
-    const QString shared = QStringLiteral(TQ582_SHARED_XLS_CHECKER);
-    if (QFileInfo::exists(shared)) {
+    const QString script = QStringLiteral(TQ582_SHARED_XLS_CHECKER);
+    if (shared && QFileInfo::exists(script)) {
         const CheckerRun more =
-            runChecker(shared, {QStringLiteral("--strict"), xlsPath, json.fileName()},
+            runChecker(script, {QStringLiteral("--strict"), xlsPath, json.fileName()},
                        QStringLiteral("readers: raw, xlrd, parseexcel"));
         run.exitCode =
             (run.exitCode < 0 || more.exitCode < 0) ? -1 : std::max(run.exitCode, more.exitCode);

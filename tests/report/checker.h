@@ -17,8 +17,9 @@ struct CheckerRun {
 };
 
 /// Runs the checkers on `xlsPath` with the expectations: the worst exit code of those that
-/// ran, and their output. A missing reader fails the test.
-CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations);
+/// ran, and their output. A missing reader fails the test. `shared` false runs xls_check.py
+/// alone.
+CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations, bool shared = true);
 
 /// The layout every payroll sheet has: header centred, D and F:Q right-aligned, thin borders
 /// on every cell of A1:Q(last row), vertical centre, widths fitted, row 1 frozen, landscape at
