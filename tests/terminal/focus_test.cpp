@@ -242,6 +242,21 @@ TEST_F(FocusTest, KeysAfterLeavingTheValueFieldNeverReachTheFoldedPanel) {
     }
 }
 
+// A refused name takes the focus back from the code box clicked: the code box was never
+// entered, so it is not left either, and no lookup replaces what was typed.
+TEST_F(FocusTest, AFieldTakingTheFocusBackLeavesTheClickedOneAlone) {
+    click(k().社員保守);
+    type(QStringLiteral("0001"));
+    press(Qt::Key_Return);
+    ASSERT_EQ(focus(), k().従業員名);
+    const QString tooLong = QStringLiteral("山").repeated(16);  // 32 bytes in Shift_JIS
+    k().従業員名->setText(tooLong);
+    click(k().従業員コード);
+    EXPECT_EQ(site.boxes.texts(), QStringList{QStringLiteral("社員名の桁数制限を越えています。")});
+    EXPECT_EQ(k().従業員名->text(), tooLong);
+    EXPECT_EQ(focus(), k().従業員名);
+}
+
 // A kind chosen and left for another, then a day whose preset kind needs a value: the value
 // field shows that kind's prompt, and a value the screen no longer shows is never stored.
 TEST_F(FocusTest, APresetKindBringsItsOwnValueFieldAndNoHiddenValue) {
