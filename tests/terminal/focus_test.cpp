@@ -294,7 +294,9 @@ TEST_F(FocusTest, TabFromTheEntryStaysInSight) {
             expectFocusSeen("Tab");
         }
         type(QStringLiteral("0003"));
+        press(Qt::Key_Return);
         EXPECT_TRUE(k().従業員コード->currentText().isEmpty());
+        EXPECT_TRUE(k().従業員名->text().isEmpty());
     }
 }
 
