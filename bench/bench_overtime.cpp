@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "common/datetime.h"
+#include "attendance/review.h"
 #include "labour/overtime_watch.h"
 #include "settings/settings.h"
 #include "storage/database.h"
@@ -108,6 +109,42 @@ void BM_OvertimeOfAllStaff(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(s.rows);
 }
 BENCHMARK(BM_OvertimeOfAllStaff)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ListingReadsOnly(benchmark::State& state) {
+    // The database part of the lines: each staff member's rows over the span the figures need.
+    Site& s = site();
+    const tq::OvertimeSpan span =
+        tq::OvertimeSpanFor(2025, 3, tq::ReadOvertimeRules(siteSettings()), siteSettings());
+    for (auto _ : state) {
+        size_t rows = 0;
+        for (int i = 1; i <= kStaff; ++i) {
+            rows += tq::ReadListing(*s.db, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')),
+                                    span.from, span.to)
+                        .size();
+        }
+        benchmark::DoNotOptimize(rows);
+    }
+}
+BENCHMARK(BM_ListingReadsOnly)->Unit(benchmark::kMillisecond);
+
+void BM_DailyCalculationOnly(benchmark::State& state) {
+    // The daily calculation of every stored day, from rows already read.
+    Site& s = site();
+    const tq::OvertimeSpan span =
+        tq::OvertimeSpanFor(2025, 3, tq::ReadOvertimeRules(siteSettings()), siteSettings());
+    std::vector<std::vector<tq::WorkRow>> all;
+    for (int i = 1; i <= kStaff; ++i) {
+        all.push_back(tq::ReadListing(
+            *s.db, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), span.from, span.to));
+    }
+    for (auto _ : state) {
+        for (const auto& rows : all) {
+            benchmark::DoNotOptimize(
+                tq::WorkedDays(rows, QStringLiteral("有"), siteSettings(), kNow).size());
+        }
+    }
+}
+BENCHMARK(BM_DailyCalculationOnly)->Unit(benchmark::kMillisecond);
 
 void BM_StatutoryFiguresOnly(benchmark::State& state) {
     // The figures of 250 staff from days already calculated: the rules of this issue alone.

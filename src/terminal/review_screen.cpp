@@ -31,6 +31,8 @@ QLabel* overtimeLine(TerminalWindow& window) {
         label = new QLabel(parent);
         label->setObjectName(kOvertimeLine);
         label->setIndent(6);
+        // Opaque like the list above it: the punch screen's controls stay covered.
+        label->setAutoFillBackground(true);
         label->hide();
     }
     return label;
