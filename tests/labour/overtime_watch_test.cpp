@@ -23,30 +23,6 @@ QString LabourRulesText() {
         "[普通残業終了時刻]\n34:00\n[勤務時間別休憩時間]\n00:00-24:00 60\n");
 }
 
-/// A failure of every read of the listing, as a server gone after the punch's commit.
-class ListingFails : public Database {
-  public:
-    explicit ListingFails(Database& inner) : inner_(inner) {}
-    TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
-    void createTable(const TableDef& def) override { inner_.createTable(def); }
-    QStringList tableNames() override { return inner_.tableNames(); }
-    QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
-    TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
-    int execute(const Sql& statement) override { return inner_.execute(statement); }
-    std::unique_ptr<ResultSet> query(const Sql& statement) override {
-        if (statement.logText().contains(QStringLiteral("LEFT JOIN"))) {
-            throw DbError(QStringLiteral("server closed the connection unexpectedly"));
-        }
-        return inner_.query(statement);
-    }
-    void beginWrite() override { inner_.beginWrite(); }
-    void commit() override { inner_.commit(); }
-    void rollback() override { inner_.rollback(); }
-
-  private:
-    Database& inner_;
-};
-
 class OvertimeWatchTest : public PunchTest {
   protected:
     void SetUp() override {
@@ -150,14 +126,17 @@ TEST_F(OvertimeWatchTest, ANightShiftIntoTheNextMonthBelongsToTheDayItStarted) {
 TEST_F(OvertimeWatchTest, AFailedLookAfterTheClockOutLeavesItAccepted) {
     rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"), std::nullopt);
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 31), std::nullopt, 900, 0);
-    ListingFails failing(*db);
+    // Every read of the listing fails, as a server gone after the punch's commit.
+    FailingDatabase failing(
+        *db, [](const Sql&) { return false; },
+        [](const Sql& s) { return s.logText().contains(QStringLiteral("LEFT JOIN")); });
     const QDateTime t = at(2024, 5, 31, 19, 45);
     const Outcome o =
         ClockOutWatched(failing, ctx, Identify(*db, QStringLiteral("0001"), t), settings, t);
     EXPECT_TRUE(o.accepted);
     ASSERT_EQ(o.messages.size(), 2u);
     EXPECT_EQ(o.messages[0].text, QStringLiteral("退勤を受け付けました。"));
-    EXPECT_EQ(o.messages[1].text, QStringLiteral("server closed the connection unexpectedly"));
+    EXPECT_EQ(o.messages[1].text, QStringLiteral("disk I/O error"));
     EXPECT_EQ(rows->work(QStringLiteral("0001"), QDate(2024, 5, 31)).out, 1945);
 }
 
