@@ -1,10 +1,9 @@
 // The 36 agreement's workbook the export writes beside the monthly one, read back by the
-// independent checker; in use, it costs the monthly workbook nothing.
+// independent checker. (In use, it costs the monthly workbook nothing: ctl_export_test.)
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 
 #include "../attendance/punch_fixture.h"
@@ -45,30 +44,26 @@ QJsonObject OvertimeLayout() {
 class OvertimeWorkbookTest : public PunchTest {
   protected:
     QString folder() const { return dir.filePath(QStringLiteral("EXCEL")); }
-    QString monthly() const { return folder() + QStringLiteral("/2024年05月度_勤務.xls"); }
     QString agreement() const { return folder() + QStringLiteral("/2024年05月度_36協定.xls"); }
 
-    ExportResult run(const AskRetry& ask = [](const QString&) { return false; }) {
-        return ExportMonthlyWorkbook(*db, settings, kMay25, folder(), {}, ask);
-    }
-
-    void addStaffRows() {
-        // Shift A from 08:30 to 17:30 without a break: 9 hours, 1:00 overtime a day.
-        rows->addStaff(QStringLiteral("0002"), QStringLiteral("佐藤"));
-        rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
-        rows->addStaff(QStringLiteral("0003"), QStringLiteral("鈴木"));
-        for (int d : {1, 2}) {
-            rows->addWork(QStringLiteral("0001"), QDate(2024, 5, d), QStringLiteral("A"), 830,
-                          1730);
-        }
-        rows->addWork(QStringLiteral("0001"), QDate(2024, 4, 30), QStringLiteral("A"), 830, 1730);
-        rows->addWork(QStringLiteral("0002"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
-        rows->addWork(QStringLiteral("0003"), QDate(2024, 4, 8), QStringLiteral("A"), 830, 1730);
+    ExportResult run() {
+        return ExportMonthlyWorkbook(*db, settings, kMay25, folder(), {},
+                                     [](const QString&) { return false; });
     }
 };
 
 TEST_F(OvertimeWorkbookTest, WrittenBesideTheMonthlyWorkbookCellByCell) {
-    addStaffRows();
+    // Shift A from 08:30 to 17:30 without a break: 9 hours, 1:00 overtime a day.
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("佐藤"));
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    rows->addStaff(QStringLiteral("0003"), QStringLiteral("鈴木"));
+    for (int d : {1, 2}) {
+        rows->addWork(QStringLiteral("0001"), QDate(2024, 5, d), QStringLiteral("A"), 830, 1730);
+    }
+    rows->addWork(QStringLiteral("0001"), QDate(2024, 4, 30), QStringLiteral("A"), 830, 1730);
+    rows->addWork(QStringLiteral("0002"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
+    rows->addWork(QStringLiteral("0003"), QDate(2024, 4, 8), QStringLiteral("A"), 830, 1730);
+
     const ExportResult r = run();
     ASSERT_EQ(r.status, ExportStatus::Written);
     ASSERT_EQ(r.companions.size(), 1u);
@@ -112,25 +107,6 @@ TEST_F(OvertimeWorkbookTest, WrittenBesideTheMonthlyWorkbookCellByCell) {
     EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
     EXPECT_EQ(OvertimeWorkbookFileName(QDate(2024, 3, 20)),
               QStringLiteral("2024年03月度_36協定.xls"));
-}
-
-TEST_F(OvertimeWorkbookTest, InUseItIsAskedAboutAndTheMonthlyWorkbookStaysWritten) {
-    addStaffRows();
-    const QString lock = folder() + QStringLiteral("/.~lock.2024年05月度_36協定.xls#");
-    writeFile(lock, QByteArray(",someone,host,2024;"));
-    QStringList asked;
-    const ExportResult r = run([&](const QString& m) {
-        asked << m;
-        return false;
-    });
-    EXPECT_EQ(r.status, ExportStatus::Written);
-    EXPECT_EQ(asked, QStringList{QStringLiteral("Excelブック(") + QDir::cleanPath(agreement()) +
-                                 QStringLiteral(")を閉じてください。")});
-    ASSERT_EQ(r.companions.size(), 1u);
-    EXPECT_EQ(r.companions[0].status, ReplaceStatus::Cancelled);
-    EXPECT_TRUE(r.outcome.messages.empty());
-    EXPECT_TRUE(QFileInfo::exists(monthly()));
-    EXPECT_FALSE(QFileInfo::exists(agreement()));
 }
 
 }  // namespace
