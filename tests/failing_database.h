@@ -8,12 +8,13 @@
 
 namespace tq::test {
 
-/// Passes everything to a real database but fails the statements `failWhen` picks, as a full
-/// disk or a lost server would.
+/// Passes everything to a real database but fails the statements `failWhen` picks, and the
+/// queries `failQueryWhen` picks, as a full disk or a lost server would.
 class FailingDatabase : public Database {
   public:
-    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen)
-        : inner_(inner), failWhen_(std::move(failWhen)) {}
+    FailingDatabase(Database& inner, std::function<bool(const Sql&)> failWhen,
+                    std::function<bool(const Sql&)> failQueryWhen = {})
+        : inner_(inner), failWhen_(std::move(failWhen)), failQueryWhen_(std::move(failQueryWhen)) {}
     TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
     void createTable(const TableDef& def) override { inner_.createTable(def); }
     QStringList tableNames() override { return inner_.tableNames(); }
@@ -26,6 +27,9 @@ class FailingDatabase : public Database {
         return inner_.execute(statement);
     }
     std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        if (failQueryWhen_ && failQueryWhen_(statement)) {
+            throw DbError(QStringLiteral("disk I/O error"));
+        }
         return inner_.query(statement);
     }
     void beginWrite() override { inner_.beginWrite(); }
@@ -35,6 +39,7 @@ class FailingDatabase : public Database {
   private:
     Database& inner_;
     std::function<bool(const Sql&)> failWhen_;
+    std::function<bool(const Sql&)> failQueryWhen_;
 };
 
 }  // namespace tq::test

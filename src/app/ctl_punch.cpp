@@ -10,6 +10,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
+#include "labour/overtime_watch.h"
 #include "report/monthly_export.h"
 #include "settings/settings.h"
 
@@ -99,7 +100,7 @@ int punch(const QStringList& args) {
         }
         const Outcome o = action == QStringLiteral("in")
                               ? ClockIn(db, toolLogContext(), who, in.settings, in.now)
-                              : ClockOut(db, toolLogContext(), who, in.settings, in.now);
+                              : ClockOutWatched(db, toolLogContext(), who, in.settings, in.now);
         return printOutcome(o);
     });
 }

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "attendance/punch.h"
+#include "labour/overtime_watch.h"
 #include "terminal/focus_rules.h"
 #include "terminal/review_screen.h"
 #include "terminal/terminal_window.h"
@@ -90,7 +91,7 @@ void PunchScreen::punch(bool in) {
         Database& db = *window_.state().Conn;
         const Settings& settings = window_.state().settings;
         const Outcome o = in ? ClockIn(db, window_.logContext(), who_, settings, now)
-                             : ClockOut(db, window_.logContext(), who_, settings, now);
+                             : ClockOutWatched(db, window_.logContext(), who_, settings, now);
         window_.showOutcome(o);
     });
     if (ran) {

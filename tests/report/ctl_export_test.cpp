@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "../attendance/punch_fixture.h"
@@ -53,7 +54,11 @@ TEST_F(CtlExportTest, WritesIntoExcelBesideTheWorkingDirectoryAndPrintsThePath) 
     EXPECT_EQ(t.exitCode, 0) << t.err.toStdString();
     const QString expected =
         QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/2024年05月度_勤務.xls")));
-    EXPECT_EQ(nonEmptyLines(t.out).value(nonEmptyLines(t.out).size() - 1), expected);
+    // The 36 agreement's workbook first, the monthly workbook as the last line.
+    EXPECT_EQ(
+        nonEmptyLines(t.out),
+        (QStringList{QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/2024年05月度_36協定.xls"))),
+                     expected}));
     QString error;
     const auto book = xls::ReadXlsFile(readFile(expected), &error);
     ASSERT_TRUE(book) << error.toStdString();
@@ -65,7 +70,8 @@ TEST_F(CtlExportTest, WritesIntoExcelBesideTheWorkingDirectoryAndPrintsThePath) 
                                        {QStringLiteral("--out"), QStringLiteral("out")});
     EXPECT_EQ(elsewhere.exitCode, 0);
     EXPECT_EQ(nonEmptyLines(elsewhere.out),
-              QStringList{work + QStringLiteral("/out/2024年05月度_勤務.xls")});
+              (QStringList{work + QStringLiteral("/out/2024年05月度_36協定.xls"),
+                           work + QStringLiteral("/out/2024年05月度_勤務.xls")}));
     EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("/out/2024年05月度_勤務.xls")));
 }
 
@@ -87,6 +93,19 @@ TEST_F(CtlExportTest, WorkbookInUseExitsOneWithTheMessage) {
     EXPECT_EQ(nonEmptyLines(t.out), QStringList{QStringLiteral("Excelブック(") + target +
                                                 QStringLiteral(")を閉じてください。")});
     EXPECT_EQ(readFile(target), QByteArray("open in a spreadsheet"));
+
+    // Only the 36 agreement's workbook open: the month is written and printed last.
+    QFile::remove(dir.filePath(QStringLiteral("EXCEL/.~lock.2024年05月度_勤務.xls#")));
+    const QString agreement =
+        QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/2024年05月度_36協定.xls")));
+    writeFile(dir.filePath(QStringLiteral("EXCEL/.~lock.2024年05月度_36協定.xls#")),
+              QByteArray("x"));
+    const ToolRun second = exportAt(QStringLiteral("2024/05/20 12:00:00"));
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(nonEmptyLines(second.out), (QStringList{QStringLiteral("Excelブック(") + agreement +
+                                                          QStringLiteral(")を閉じてください。"),
+                                                      target}));
+    EXPECT_FALSE(QFileInfo::exists(agreement));
 }
 
 TEST_F(CtlExportTest, MissingDatabaseIsReportedNotCreated) {
