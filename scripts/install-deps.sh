@@ -4,15 +4,16 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools libqt6sql6 libgl-dev
   libsqlcipher-dev libicu-dev libgsf-1-dev libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic
-  python3 python3-xlrd
-  # the readers of the workbook checker (../shared/tools/xls/install_deps.sh installs the same)
-  python3-olefile libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl
+  # the readers of the workbook tests (tests/report/xls_check.py), and what the shared
+  # checker ../shared/tools/xls/verify_xls needs besides, where it stands beside the repository
+  python3 python3-xlrd libspreadsheet-parseexcel-perl
+  python3-olefile libspreadsheet-writeexcel-perl
   clang libclang-rt-14-dev
   sqlcipher file desktop-file-utils
   tzdata

@@ -16,17 +16,21 @@ namespace {
 const char kExportHelp[] =
     "Writes the month's workbook as the terminal's 出力 button does, without opening it: one\n"
     "sheet per employee with rows in the month that starts with the payroll period of --now,\n"
-    "named yyyy年mm月度_勤務.xls after the period's last day. Prints the workbook's absolute\n"
-    "path as the last line; prints and writes nothing when nobody has rows in the month.\n"
+    "named yyyy年mm月度_勤務.xls after the period's last day, and beside it the month's 36\n"
+    "agreement workbook yyyy年mm月度_36協定.xls (the lines of tq582ctl overtime, and each\n"
+    "employee's months of the agreement year). Prints the 36 agreement workbook's absolute\n"
+    "path, then the monthly workbook's as the last line; prints and writes nothing when\n"
+    "nobody has rows in the month.\n"
     "\n"
     "  --out DIR   the folder (default ../EXCEL, created when missing)\n"
     "  --db PATH   the database (default: the system file's [MDBName]); it is never created\n"
     "  --ini FILE  the settings file (default TQ582.ini)\n"
     "  --now T     \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
     "\n"
-    "Exit status: 0 written or nothing to write, 1 when the workbook is open in a spreadsheet\n"
+    "Exit status: 0 written or nothing to write, 1 when a workbook is open in a spreadsheet\n"
     "program (the message on standard output), cannot be written or the database fails,\n"
-    "2 wrong usage.";
+    "2 wrong usage. The monthly workbook is written even when the 36 agreement workbook\n"
+    "cannot be.";
 
 int exportWorkbook(const QStringList& args) {
     Options opts(
@@ -62,9 +66,22 @@ int exportWorkbook(const QStringList& args) {
                                                          return false;
                                                      });
         switch (r.status) {
-            case ExportStatus::Written:
+            case ExportStatus::Written: {
+                bool complete = true;
+                for (const CompanionWorkbook& book : r.companions) {
+                    complete = complete && book.status == ReplaceStatus::Replaced;
+                    if (book.status == ReplaceStatus::Replaced) {
+                        out(book.path);
+                    } else if (book.status == ReplaceStatus::Cancelled) {
+                        out(inUse);
+                    }
+                }
+                for (const Message& m : r.outcome.messages) {
+                    err(m.text);
+                }
                 out(r.path);
-                return kExitOk;
+                return complete ? kExitOk : kExitRefused;
+            }
             case ExportStatus::NoRows:
                 return kExitOk;
             case ExportStatus::Cancelled:

@@ -10,6 +10,8 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
+#include "labour/overtime_watch.h"
+#include "report/monthly_export.h"
 #include "settings/settings.h"
 
 namespace tq::ctl {
@@ -31,7 +33,9 @@ const char kPunchHelp[] =
     "failure is printed on standard error after the acceptance, and the status stays 0.";
 const char kReviewHelp[] =
     "Prints the employee's payroll period as the terminal's 確認 lists it: one day a line,\n"
-    "the 17 columns tab-separated, then the totals rows.\n"
+    "the 17 columns tab-separated, then the four totals rows of the monthly workbook, 17\n"
+    "columns each: 合 計 (ordinary days), 休日 (rest days), 計 (all days), and the counts of\n"
+    "lateness, absence and leave.\n"
     "\n"
     "  --code CODE    the staff code (required)\n"
     "  --db PATH      the database (default: the system file's [MDBName]); it is only read,\n"
@@ -98,7 +102,7 @@ int punch(const QStringList& args) {
         }
         const Outcome o = action == QStringLiteral("in")
                               ? ClockIn(db, toolLogContext(), who, in.settings, in.now)
-                              : ClockOut(db, toolLogContext(), who, in.settings, in.now);
+                              : ClockOutWatched(db, toolLogContext(), who, in.settings, in.now);
         return printOutcome(o);
     });
 }
@@ -123,6 +127,9 @@ int review(const QStringList& args) {
             }
             for (const DayFigures& day : r.days) {
                 out(DisplayTexts(day).join(u'\t'));
+            }
+            for (const QStringList& totals : TotalsRows(r.totals)) {
+                out(totals.join(u'\t'));
             }
             return kExitOk;
         },

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "app/ctl_command.h"
+#include "labour/overtime.h"
 #include "settings/settings.h"
 #include "settings/settings_check.h"
 #include "settings/settings_keys.h"
@@ -33,6 +34,10 @@ const char kHelp[] =
     "  site:\n"
     "    [給与締日] = VALUE\n"
     "    [過日修正可能日] = VALUE\n"
+    "    [法定休日] = VALUE                        then each key of the working-time law with\n"
+    "    ...                                      the value in force, followed by \" (default)\"\n"
+    "                                             when the file does not set it or its value\n"
+    "                                             is refused (a warning says why)\n"
     "  warning: line N: [KEY]: WHAT HAPPENS       one per problem, in line order; \"line N: \"\n"
     "                                             is left out when no line is concerned and\n"
     "                                             \"[KEY]: \" when no key is\n"
@@ -126,8 +131,13 @@ int checkSettings(const QStringList& args) {
     out(QStringLiteral("  ") + k給与締日Key.toString() + QStringLiteral(" = ") + s.給与締日);
     out(QStringLiteral("  ") + k過日修正可能日Key.toString() + QStringLiteral(" = ") +
         s.過日修正可能日);
+    const OvertimeSettingsCheck overtime = CheckOvertimeSettings(*loaded);
+    for (const OvertimeSettingInEffect& key : overtime.inEffect) {
+        out(QStringLiteral("  ") + key.key + QStringLiteral(" = ") + key.value +
+            (key.fromFile ? QString() : QStringLiteral(" (default)")));
+    }
 
-    const auto warnings = SettingsCheckWarnings(*loaded);
+    const auto warnings = SettingsCheckWarnings(*loaded, overtime.warnings);
     for (const SettingsWarning& w : warnings) {
         out(warningLine(w));
     }

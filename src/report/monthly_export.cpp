@@ -7,10 +7,30 @@
 #include "attendance/review.h"
 #include "masters/staff.h"
 #include "report/compound_file.h"
+#include "report/overtime_workbook.h"
 
 namespace tq {
 
 namespace {
+
+/// "Excelブック(<path>)を保存できませんでした。" and the cause.
+Message saveFailure(const QString& path, const QString& error) {
+    return Message{
+        QStringLiteral("Excelブック(") + path + QStringLiteral(")を保存できませんでした。") + error,
+        Icon::Exclamation};
+}
+
+/// Writes a workbook through ReplaceFile; the error of a failure in `error`.
+ReplaceResult writeWorkbook(const QString& path, const xls::Workbook& book, const AskRetry& ask) {
+    QString error;
+    const auto bytes = xls::XlsFileBytes(book, &error);
+    if (!bytes) {
+        ReplaceResult failed;
+        failed.error = error;
+        return failed;
+    }
+    return ReplaceFile(path, *bytes, ask);
+}
 
 constexpr int kLastColumn = kDayFigureColumns - 1;  // column Q
 
@@ -225,15 +245,11 @@ ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
     for (size_t i = 0; i < sheets.size(); ++i) {
         sheets[i].name = result.sheetNames[static_cast<qsizetype>(i)];
     }
+    // Read with the month's rows, before anything is written.
+    const std::vector<StaffOvertimeLine> overtime = OvertimeOfStaff(
+        db, result.PeriodEnd.year(), result.PeriodEnd.month(), settings, CurrentTime);
 
-    QString error;
-    const auto bytes = xls::XlsFileBytes(MonthlyWorkbook(sheets), &error);
-    ReplaceResult written;
-    if (bytes) {
-        written = ReplaceFile(result.path, *bytes, ask);
-    } else {
-        written.error = error;
-    }
+    const ReplaceResult written = writeWorkbook(result.path, MonthlyWorkbook(sheets), ask);
     switch (written.status) {
         case ReplaceStatus::Replaced:
             result.status = ExportStatus::Written;
@@ -244,12 +260,21 @@ ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
             break;
         case ReplaceStatus::Failed:
             result.status = ExportStatus::Failed;
-            result.outcome.messages.push_back(
-                Message{QStringLiteral("Excelブック(") + result.path +
-                            QStringLiteral(")を保存できませんでした。") + written.error,
-                        Icon::Exclamation});
+            result.outcome.messages.push_back(saveFailure(result.path, written.error));
             break;
     }
+    if (result.status != ExportStatus::Written || overtime.empty()) {
+        return result;
+    }
+    CompanionWorkbook book;
+    book.path =
+        QDir::cleanPath(QDir(folder).absoluteFilePath(OvertimeWorkbookFileName(result.PeriodEnd)));
+    const ReplaceResult companion = writeWorkbook(book.path, OvertimeWorkbook(overtime), ask);
+    book.status = companion.status;
+    if (companion.status == ReplaceStatus::Failed) {
+        result.outcome.messages.push_back(saveFailure(book.path, companion.error));
+    }
+    result.companions.push_back(book);
     return result;
 }
 

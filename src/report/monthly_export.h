@@ -56,17 +56,27 @@ enum class ExportStatus {
     Failed,     ///< the file could not be written; `outcome` says why
 };
 
+/// A workbook written beside the monthly one, after it.
+struct CompanionWorkbook {
+    QString path;  ///< absolute
+    ReplaceStatus status = ReplaceStatus::Failed;
+};
+
 struct ExportResult {
     ExportStatus status = ExportStatus::Failed;
     Outcome outcome;
     QString path;  ///< the absolute path of the workbook
+    /// Once the monthly workbook is written: the 36 agreement's workbook of the month. One
+    /// that fails adds its message to `outcome`; the monthly workbook stays written.
+    std::vector<CompanionWorkbook> companions;
     QStringList sheetNames;
     QDate PeriodStart;
     QDate PeriodEnd;
 };
 
 /// Exports the payroll month of `CurrentTime` for every staff member (in code order) into
-/// `folder` (created when missing), as WorkbookFileName(PeriodEnd). The month starts on
+/// `folder` (created when missing), as WorkbookFileName(PeriodEnd), and the month's 36
+/// agreement workbook beside it. The month starts on
 /// `ComputePeriod`'s PeriodStart and lasts one calendar month. Database failures are thrown
 /// as DbError before anything is written.
 ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,

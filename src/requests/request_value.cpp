@@ -61,4 +61,8 @@ QString BadValueText(bool timeKind) {
                     : QStringLiteral("月日の値が不正です。");
 }
 
+QString BadKindText() {
+    return QStringLiteral("区分の値が不正です。");
+}
+
 }  // namespace tq

@@ -33,5 +33,7 @@ NormalizedValue NormalizeRequestValue(const QString& text, bool timeKind);
 
 /// "時刻の値が不正です。" or "月日の値が不正です。".
 QString BadValueText(bool timeKind);
+/// "区分の値が不正です。": a text in `区分` that is no kind of the mode.
+QString BadKindText();
 
 }  // namespace tq

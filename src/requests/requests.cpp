@@ -48,7 +48,7 @@ std::optional<RequestResult> check(const Identification& who, const Settings& se
                                    Checked& checked) {
     // Only the kinds listed in the mode have a statement; other typed text is refused.
     if (!IsKindOfMode(entry.kind, entry.mode)) {
-        return refused(QStringLiteral("区分の値が不正です。"), EntryAfter::FocusKind);
+        return refused(BadKindText(), EntryAfter::FocusKind);
     }
     const ValueKind valueKind = ValueKindOf(entry.kind);
     if (IsValueMissing(entry.value)) {

@@ -6,6 +6,7 @@
 // from these texts itself. A shift block never inherits a value of the common block.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -59,6 +60,12 @@ struct Settings {
     QStringList shiftCodes{QString()};
     QString 給与締日;
     QString 過日修正可能日;
+    /// The values of the keys read in the common block only (kCommonBlockKeys), by key as
+    /// written in the file, brackets included; a key not given is absent.
+    QHash<QString, QString> commonValues;
+
+    /// The value of a common-block key, empty when it is not given.
+    QString commonValue(QStringView key) const { return commonValues.value(key.toString()); }
 
     /// The shift index of a day's shift code: the first item of `shiftCodes` equal to the
     /// code; a code that is not listed means the common block (index 0).
@@ -93,6 +100,7 @@ struct SettingsOrigins {
     std::array<ShiftOrigins, kMaxShiftIndex + 1> shifts;
     int 給与締日Line = 0;
     int 過日修正可能日Line = 0;
+    QHash<QString, int> commonValueLines;  ///< by key, like Settings::commonValues
 };
 
 struct LoadedSettings {

@@ -372,10 +372,12 @@ std::vector<SettingsWarning> CheckSettingsValues(const LoadedSettings& loaded) {
     return Checker(loaded).run();
 }
 
-std::vector<SettingsWarning> SettingsCheckWarnings(const LoadedSettings& loaded) {
+std::vector<SettingsWarning> SettingsCheckWarnings(const LoadedSettings& loaded,
+                                                   const std::vector<SettingsWarning>& more) {
     std::vector<SettingsWarning> all = loaded.warnings;
     const auto values = CheckSettingsValues(loaded);
     all.insert(all.end(), values.begin(), values.end());
+    all.insert(all.end(), more.begin(), more.end());
     std::stable_sort(all.begin(), all.end(),
                      [](const SettingsWarning& a, const SettingsWarning& b) {
                          const int la = a.line == 0 ? INT_MAX : a.line;

@@ -17,8 +17,9 @@ std::optional<int> SettingsTimeMinutes(const QString& text);
 /// numbers, list entries that can never apply, shift codes no day can select.
 std::vector<SettingsWarning> CheckSettingsValues(const LoadedSettings& loaded);
 
-/// The loader's warnings and the value warnings together, in line order; warnings tied to no
-/// line come last.
-std::vector<SettingsWarning> SettingsCheckWarnings(const LoadedSettings& loaded);
+/// The loader's warnings, the value warnings and `more` (the checks of rules beyond the working
+/// rules) together, in line order; warnings tied to no line come last.
+std::vector<SettingsWarning> SettingsCheckWarnings(const LoadedSettings& loaded,
+                                                   const std::vector<SettingsWarning>& more = {});
 
 }  // namespace tq

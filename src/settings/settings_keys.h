@@ -71,6 +71,23 @@ inline constexpr std::array<ListKey, kListKeyCount> kListKeys{{
 inline constexpr QStringView k給与締日Key = u"[給与締日]";
 inline constexpr QStringView k過日修正可能日Key = u"[過日修正可能日]";
 
+/// Keys of rules for the whole site that are read in the common block only (in a shift block
+/// they are ignored with a warning): the working-time law's statutory rest day, week and the
+/// limits of the 36 agreement. The last value line wins; how each is read is the labour rules'.
+inline constexpr std::array<QStringView, 11> kCommonBlockKeys{{
+    u"[法定休日]",
+    u"[週起算曜日]",
+    u"[週法定労働時間]",
+    u"[36協定起算月]",
+    u"[36協定月限度時間]",
+    u"[36協定年限度時間]",
+    u"[36協定特別条項]",
+    u"[特別条項月時間]",
+    u"[特別条項年時間]",
+    u"[特別条項回数]",
+    u"[36協定警告割合]",
+}};
+
 /// The line that starts a shift block (after the narrow conversion).
 inline constexpr QStringView kShiftBlockLine = u"{ｼﾌﾄ}";
 

@@ -14,7 +14,7 @@ namespace {
 
 // What a key line selects.
 struct KeyRef {
-    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay } kind = Unknown;
+    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay, CommonBlock } kind = Unknown;
     int index = 0;
 };
 
@@ -30,6 +30,10 @@ const QHash<QString, KeyRef>& keyTable() {
         }
         t.insert(narrow(k給与締日Key.toString()), {KeyRef::ClosingDay, 0});
         t.insert(narrow(k過日修正可能日Key.toString()), {KeyRef::CorrectionDay, 0});
+        for (int i = 0; i < static_cast<int>(kCommonBlockKeys.size()); ++i) {
+            t.insert(narrow(kCommonBlockKeys[static_cast<size_t>(i)].toString()),
+                     {KeyRef::CommonBlock, i});
+        }
         return t;
     }();
     return table;
@@ -218,6 +222,8 @@ class Loader {
                 return k給与締日Key.toString();
             case KeyRef::CorrectionDay:
                 return k過日修正可能日Key.toString();
+            case KeyRef::CommonBlock:
+                return kCommonBlockKeys[static_cast<size_t>(key_.index)].toString();
             case KeyRef::Unknown:
                 break;
         }
@@ -297,6 +303,9 @@ class Loader {
                 storeSite(lineNo, value, settings().過日修正可能日,
                           out_.origins.過日修正可能日Line);
                 break;
+            case KeyRef::CommonBlock:
+                storeCommon(lineNo, value);
+                break;
             case KeyRef::Unknown:
                 break;
         }
@@ -345,6 +354,18 @@ class Loader {
         from = lineNo;
     }
 
+    // A site rule belongs to the common block: a shift block cannot change it for its days.
+    void storeCommon(int lineNo, const QString& value) {
+        const QString key = keyName();
+        if (k_ != 0) {
+            warnIn(lineNo, key,
+                   QStringLiteral("%1 is read in the common block only: ignored here")
+                       .arg(quoted(value)));
+            return;
+        }
+        storeSite(lineNo, value, settings().commonValues[key], out_.origins.commonValueLines[key]);
+    }
+
     LoadedSettings& out_;
     int k_ = 0;
     bool haveKey_ = false;
@@ -367,8 +388,8 @@ LoadedSettings LoadSettings(const QByteArray& fileBytes) {
 
 std::optional<QString> NoRulesWarning(const LoadedSettings& loaded) {
     const SettingsOrigins& o = loaded.origins;
-    bool any =
-        o.給与締日Line != 0 || o.過日修正可能日Line != 0 || loaded.settings.shiftCodes.size() > 1;
+    bool any = o.給与締日Line != 0 || o.過日修正可能日Line != 0 || !o.commonValueLines.isEmpty() ||
+               loaded.settings.shiftCodes.size() > 1;
     for (const ShiftOrigins& shift : o.shifts) {
         for (const int line : shift.singleLines) {
             any = any || line != 0;

@@ -654,9 +654,9 @@ class PgDatabase final : public Database {
             QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn_))
                 .trimmed();
         DbFailure kind = DbFailure::General;
-        if (state.startsWith("23") || state == "22001" || state == "22003" || state == "22P02" ||
-            state == "22007" || state == "22008" || state == "42804") {
-            kind = DbFailure::Constraint;  // a key, check, length, precision or type rule
+        if (state.startsWith("23") || state == "22003" || state == "22P02" || state == "22007" ||
+            state == "22008" || state == "42804") {
+            kind = DbFailure::Constraint;  // a key, check, precision or type rule
         } else if (state == "42P01") {
             message = QStringLiteral("no such table: ") + message;
         } else if (state == "40001" || state == "40P01") {

@@ -5,7 +5,6 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -21,6 +20,7 @@
 #include "common/text.h"
 #include "masters/shift_calendar.h"
 #include "masters/staff.h"
+#include "terminal/focus_rules.h"
 #include "terminal/terminal_window.h"
 
 namespace tq {
@@ -66,15 +66,6 @@ bool isEnter(QEvent* event) {
     }
     const int key = static_cast<QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-/// A focus loss that leaves the field: another window or a popup taking the focus does not.
-bool leavesField(QEvent* event) {
-    if (event->type() != QEvent::FocusOut) {
-        return false;
-    }
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 bool opensList(QEvent* event) {
@@ -478,13 +469,14 @@ void StaffMasterScreen::registerShifts() {
 bool StaffMasterScreen::eventFilter(QObject* watched, QEvent* event) {
     TerminalControls& k = window_.controls();
     const QEvent::Type type = event->type();
+    const bool left = LeavesField(watched, event);
     if (watched == k.従業員コード) {
         if (opensList(event)) {
             fillStaffList();
         } else if (isEnter(event)) {
             commit(k.従業員コード);
             return true;
-        } else if (leavesField(event)) {
+        } else if (left) {
             lookup();
         }
         return false;
@@ -495,7 +487,7 @@ bool StaffMasterScreen::eventFilter(QObject* watched, QEvent* event) {
         } else if (isEnter(event)) {
             commit(k.従業員名);
             return true;
-        } else if (leavesField(event)) {
+        } else if (left) {
             checkName();
         }
         return false;
@@ -512,7 +504,7 @@ bool StaffMasterScreen::eventFilter(QObject* watched, QEvent* event) {
             (joined ? static_cast<QWidget*>(k.退社年月日) : k.勤務シフト)
                 ->setFocus(Qt::TabFocusReason);
             return true;
-        } else if (leavesField(event)) {
+        } else if (left) {
             checkDate(joined);
         }
         return false;
@@ -522,7 +514,7 @@ bool StaffMasterScreen::eventFilter(QObject* watched, QEvent* event) {
             commit(k.対象年月);
             return true;
         }
-        if (leavesField(event)) {
+        if (left) {
             changeMonth();
         }
         return false;

@@ -1,13 +1,14 @@
 #include "terminal/punch_screen.h"
 
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "attendance/punch.h"
+#include "labour/overtime_watch.h"
+#include "terminal/focus_rules.h"
 #include "terminal/review_screen.h"
 #include "terminal/terminal_window.h"
 
@@ -47,13 +48,18 @@ void PunchScreen::identify() {
             focusCodeBox();
         }
     }
+    showPunchButtons();
+    identifying_ = false;
+}
+
+void PunchScreen::showPunchButtons() {
+    TerminalControls& k = window_.controls();
+    k.出勤->show();
+    k.退勤->show();
     for (QWidget* w :
          std::initializer_list<QWidget*>{k.年月日, k.区分, k.時刻, k.申請登録, k.取消}) {
         w->hide();
     }
-    k.出勤->show();
-    k.退勤->show();
-    identifying_ = false;
 }
 
 void PunchScreen::focusCodeBox() {
@@ -85,7 +91,7 @@ void PunchScreen::punch(bool in) {
         Database& db = *window_.state().Conn;
         const Settings& settings = window_.state().settings;
         const Outcome o = in ? ClockIn(db, window_.logContext(), who_, settings, now)
-                             : ClockOut(db, window_.logContext(), who_, settings, now);
+                             : ClockOutWatched(db, window_.logContext(), who_, settings, now);
         window_.showOutcome(o);
         if (!o.failureAfter.isEmpty()) {
             throw DbError(o.failureAfter);  // after the acceptance, as any database failure
@@ -103,6 +109,8 @@ void PunchScreen::clearIdentity() {
     k.PassWord->clear();
     k.社員名->clear();
     k.シフトコード->clear();
+    // The request entry belongs to the one identified: it goes with them.
+    showPunchButtons();
 }
 
 bool PunchScreen::eventFilter(QObject* watched, QEvent* event) {
@@ -110,7 +118,9 @@ bool PunchScreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched != box) {
         return false;
     }
-    if (event->type() == QEvent::KeyPress) {
+    if (LeavesField(box, event)) {
+        identify();
+    } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             // Enter commits the code the way leaving the box does: the focus moves on.
@@ -121,12 +131,6 @@ bool PunchScreen::eventFilter(QObject* watched, QEvent* event) {
                 box->setFocus(Qt::OtherFocusReason);
             }
             return true;
-        }
-    } else if (event->type() == QEvent::FocusOut) {
-        // Another window taking the focus (a message box, a popup) does not leave the box.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            identify();
         }
     }
     return false;

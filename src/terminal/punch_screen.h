@@ -23,7 +23,8 @@ class PunchScreen : public QObject {
     /// `出勤` / `退勤`: nothing while nobody is identified; afterwards the screen is cleared.
     void clockIn();
     void clockOut();
-    /// Nobody identified: `PassWord`, `社員名` and `シフトコード` emptied.
+    /// Nobody identified: `PassWord`, `社員名` and `シフトコード` emptied, and the punch
+    /// buttons back in the place of the request entry.
     void clearIdentity();
 
   protected:
@@ -32,6 +33,8 @@ class PunchScreen : public QObject {
   private:
     void punch(bool in);
     void focusCodeBox();
+    /// `出勤` and `退勤` shown, the request entry hidden.
+    void showPunchButtons();
 
     TerminalWindow& window_;
     Identification who_;

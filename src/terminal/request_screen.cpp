@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +12,7 @@
 #include "common/datetime.h"
 #include "requests/request_dates.h"
 #include "requests/request_value.h"
+#include "terminal/focus_rules.h"
 #include "terminal/masters_screen.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
@@ -44,15 +44,6 @@ bool isEnter(const QEvent* event) {
     }
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-/// A focus loss that leaves the field: another window or a popup taking the focus does not.
-bool leavesField(const QEvent* event) {
-    if (event->type() != QEvent::FocusOut) {
-        return false;
-    }
-    const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
-    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 /// Up or Down on a closed list (without Alt, which opens it): the step to take, else 0.
@@ -120,9 +111,19 @@ void RequestScreen::open(RequestMode mode) {
 
 void RequestScreen::dateChosen() {
     TerminalControls& k = window_.controls();
-    setComboText(k.区分, k.年月日->currentText() == today() ? QStringLiteral("出勤打刻")
-                                                            : QStringLiteral("直帰"));
+    presetKind(k.年月日->currentText() == today() ? QStringLiteral("出勤打刻")
+                                                  : QStringLiteral("直帰"));
     k.区分->setFocus(Qt::OtherFocusReason);
+}
+
+void RequestScreen::presetKind(const QString& kind) {
+    TerminalControls& k = window_.controls();
+    setComboText(k.区分, kind);
+    // Before any kind was chosen the preset is only offered; once the fields of a kind show,
+    // they follow the new one, so that no field or button outlives the kind it was shown for.
+    if (k.申請登録->isVisible()) {
+        showFieldsForKind();
+    }
 }
 
 void RequestScreen::leaveDate() {
@@ -141,7 +142,7 @@ void RequestScreen::leaveDate() {
     }
     const DayPrefill p = PrefillForDay(workRs_, *who.StaffRecord);
     if (p.kind) {
-        setComboText(k.区分, *p.kind);
+        presetKind(*p.kind);
     }
     if (p.value) {
         k.時刻->setText(*p.value);
@@ -151,19 +152,31 @@ void RequestScreen::leaveDate() {
 
 void RequestScreen::kindChosen() {
     TerminalControls& k = window_.controls();
-    const ValueKind valueKind = ValueKindOf(k.区分->currentText());
-    if (valueKind == ValueKind::None) {
-        k.時刻->hide();
-        k.申請登録->show();
-        k.取消->show();
-        k.申請登録->setFocus(Qt::OtherFocusReason);
-        return;
+    if (QWidget* next = showFieldsForKind()) {
+        next->setFocus(Qt::OtherFocusReason);
+    } else if (!k.区分->currentText().trimmed().isEmpty()) {
+        window_.message(BadKindText(), Icon::Exclamation);
+        k.区分->setFocus(Qt::OtherFocusReason);
     }
-    k.時刻->setText(ValuePrompt(valueKind));
-    k.時刻->show();
-    k.申請登録->show();
-    k.取消->show();
-    k.時刻->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* RequestScreen::showFieldsForKind() {
+    TerminalControls& k = window_.controls();
+    const QString kind = k.区分->currentText();
+    const bool listed = IsKindOfMode(kind, ModeOfCaption(k.申請登録->text()));
+    const ValueKind valueKind = ValueKindOf(kind);
+    if (listed && valueKind != ValueKind::None) {
+        k.時刻->setText(ValuePrompt(valueKind));
+        k.時刻->show();
+    } else {
+        k.時刻->hide();
+    }
+    k.申請登録->setVisible(listed);
+    k.取消->setVisible(listed);
+    if (!listed) {
+        return nullptr;
+    }
+    return valueKind == ValueKind::None ? static_cast<QWidget*>(k.申請登録) : k.時刻;
 }
 
 void RequestScreen::leaveKind() {
@@ -188,10 +201,7 @@ bool RequestScreen::leaveValue() {
     if (v.verdict == ValueVerdict::Invalid) {
         window_.message(BadValueText(timeKind), Icon::Exclamation);
     }
-    // The control that was about to take the focus never really had it: it is not left.
-    busy_ = true;
     k.時刻->setFocus(Qt::OtherFocusReason);
-    busy_ = false;
     // Selected, so that typing again replaces it, also when a message box had the focus.
     QTimer::singleShot(0, k.時刻, &QLineEdit::selectAll);
     return false;
@@ -228,7 +238,8 @@ void RequestScreen::submit(bool registering) {
         entry.mode = ModeOfCaption(k.申請登録->text());
         entry.day = k.年月日->currentText();
         entry.kind = k.区分->currentText();
-        entry.value = k.時刻->text();
+        // A value the screen does not show is no value.
+        entry.value = k.時刻->isVisible() ? k.時刻->text() : QString();
         entry.shift = k.シフトコード->text();
         r = registering ? RegisterRequest(*state.Conn, window_.logContext(), punch_.current(),
                                           state.settings, entry, now)
@@ -240,8 +251,7 @@ void RequestScreen::submit(bool registering) {
     }
     if (r.after == EntryAfter::Ends) {
         // Past the checks of the entry the buttons go before the answer is shown. The button
-        // pressed lets go of the focus first, or hiding it would pass the focus on to a
-        // control of another screen.
+        // pressed lets go of the focus first: no other control takes it meanwhile.
         busy_ = true;
         if (QWidget* f = QApplication::focusWidget(); f == k.申請登録 || f == k.取消) {
             f->clearFocus();
@@ -266,10 +276,7 @@ void RequestScreen::submit(bool registering) {
         case EntryAfter::FocusValue:
             // A kind typed into `区分` may need the value field that was never shown.
             if (!k.時刻->isVisible()) {
-                if (k.時刻->text().trimmed().isEmpty()) {
-                    k.時刻->setText(ValuePrompt(ValueKindOf(k.区分->currentText())));
-                }
-                k.時刻->show();
+                showFieldsForKind();
             }
             k.時刻->setFocus(Qt::OtherFocusReason);
             break;
@@ -281,18 +288,13 @@ void RequestScreen::backToPunchScreen() {
     busy_ = true;
     workRs_.reset();
     punch_.clearIdentity();
-    k.出勤->show();
-    k.退勤->show();
     k.PassWord->setFocus(Qt::OtherFocusReason);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{k.年月日, k.区分, k.時刻, k.申請登録, k.取消}) {
-        w->hide();
-    }
     busy_ = false;
 }
 
 bool RequestScreen::eventFilter(QObject* watched, QEvent* event) {
     TerminalControls& k = window_.controls();
+    const bool left = LeavesField(watched, event);
     if (watched == k.時刻 && event->type() == QEvent::FocusIn) {
         QTimer::singleShot(0, k.時刻, &QLineEdit::selectAll);
         return false;
@@ -316,7 +318,7 @@ bool RequestScreen::eventFilter(QObject* watched, QEvent* event) {
             }
             return true;
         }
-        if (leavesField(event) && box->isVisible()) {
+        if (left && box->isVisible()) {
             if (box == k.年月日) {
                 leaveDate();
             } else {
@@ -330,7 +332,7 @@ bool RequestScreen::eventFilter(QObject* watched, QEvent* event) {
             // Leaving the field runs its check; a refused value takes the focus back.
             k.申請登録->setFocus(Qt::TabFocusReason);
             return true;
-        } else if (leavesField(event) && k.時刻->isVisible()) {
+        } else if (left && k.時刻->isVisible()) {
             leaveValue();
         }
     }

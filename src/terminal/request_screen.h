@@ -9,6 +9,8 @@
 #include "requests/request_kinds.h"
 #include "requests/requests.h"
 
+class QWidget;
+
 namespace tq {
 
 class PunchScreen;
@@ -26,7 +28,8 @@ class RequestScreen : public QObject {
     /// `年月日` left: the day looked up; its stored state, value and shift prefilled.
     void leaveDate();
     /// A kind chosen from the list, or Enter in `区分`: `時刻` with its prompt for the kinds
-    /// that take a value, else straight to `申請登録`. `申請登録` and `取消` appear.
+    /// that take a value, else straight to `申請登録`. `申請登録` and `取消` appear; a text
+    /// that is no kind of the list shows none of them ("区分の値が不正です。" unless empty).
     void kindChosen();
     /// `区分` left: the stored time or linked day of the kind prefilled into `時刻`.
     void leaveKind();
@@ -41,6 +44,13 @@ class RequestScreen : public QObject {
 
   private:
     void submit(bool registering);
+    /// Shows the fields the kind in `区分` needs (`時刻` with its prompt only for a kind
+    /// that takes a value) and returns the one the focus goes to; for a text that is no kind
+    /// of the list, hides them all and returns nullptr.
+    QWidget* showFieldsForKind();
+    /// The program sets `区分` (a day chosen or looked up): the fields follow the new kind
+    /// as if it had been chosen, once a kind has been.
+    void presetKind(const QString& kind);
     void backToPunchScreen();
     QString today() const;
 

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "attendance/review.h"
+#include "labour/overtime_watch.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
 #include "terminal/twips.h"
@@ -20,15 +21,38 @@ namespace tq {
 
 namespace {
 
-/// Ends the review on the End key of `明細`; every other key works as usual.
+const QString kOvertimeLine = QStringLiteral("時間外状況");
+
+/// The line under the list with the month's overtime against the 36 agreement's limits.
+QLabel* overtimeLine(TerminalWindow& window) {
+    QWidget* parent = window.controls().明細->parentWidget();
+    auto* label = parent->findChild<QLabel*>(kOvertimeLine, Qt::FindDirectChildrenOnly);
+    if (!label) {
+        label = new QLabel(parent);
+        label->setObjectName(kOvertimeLine);
+        label->setIndent(6);
+        // Opaque like the list above it: the punch screen's controls stay covered.
+        label->setAutoFillBackground(true);
+        label->hide();
+    }
+    return label;
+}
+
+/// Ends the review on the End key of `明細`; every other key works as usual. The lines under
+/// the list go wherever the list goes.
 class ReviewKeys : public QObject {
   public:
     explicit ReviewKeys(TerminalWindow& window) : QObject(&window), window_(window) {}
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == window_.controls().明細 && event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
+        if (watched != window_.controls().明細) {
+            return false;
+        }
+        if (event->type() == QEvent::Hide) {
+            overtimeLine(window_)->hide();
+        } else if (event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
             CloseReview(window_);
             return true;
         }
@@ -58,8 +82,13 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
         window.runClockCheck();
     }
     ReviewResult r;
+    QString overtime;
     if (!window.guard([&] {
             r = MonthlyReview(*state.Conn, screen.current(), state.settings, state.CurrentTime);
+            if (r.outcome.accepted) {
+                overtime = ReviewOvertimeLine(*state.Conn, screen.current(), r.period,
+                                              state.settings, state.CurrentTime);
+            }
         })) {
         return;
     }
@@ -76,8 +105,13 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
 
     QTreeWidget* list = k.明細;
-    list->setGeometry(0, 0, twipsToPixels(TerminalWindow::kWideWidthTwips, &window),
-                      window.height());
+    QLabel* line = overtimeLine(window);
+    const int width = twipsToPixels(TerminalWindow::kWideWidthTwips, &window);
+    const int height = list->parentWidget()->height();
+    const int lineHeight = line->fontMetrics().height() + 8;
+    list->setGeometry(0, 0, width, height - lineHeight);
+    line->setGeometry(0, height - lineHeight, width, lineHeight);
+    line->setText(overtime);
     list->clear();
     for (const DayFigures& day : r.days) {
         AppendDetailRow(list, DisplayTexts(day));
@@ -87,6 +121,8 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
     list->show();
     list->raise();
+    line->show();
+    line->raise();
     if (r.firstMissingRow >= 0) {
         list->topLevelItem(0)->setSelected(false);
         QTreeWidgetItem* row = list->topLevelItem(r.firstMissingRow);

@@ -126,6 +126,9 @@ class TerminalWindow : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Tab, Shift+Tab and a focus that must move on go only to controls the user sees; with
+    /// none, a control that can no longer be seen lets go of the focus.
+    bool focusNextPrevChild(bool next) override;
 
   private:
     void buildPunchScreen(QWidget* central);

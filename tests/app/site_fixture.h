@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "../test_database.h"
+#include "../test_staff.h"
 #include "../testsupport.h"
 #include "storage/database.h"
 #include "storage/schema.h"
@@ -71,15 +72,7 @@ class SiteToolTest : public ::testing::Test {
     void addStaff(int n) {
         WriteTransaction tx(*db);
         for (int i = 1; i <= n; ++i) {
-            Sql s(QStringLiteral(
-                "INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],残業計算区分) VALUES ("));
-            s.text(StaffCode(i))
-                .raw(QStringLiteral(","))
-                .text(QStringLiteral("社員%1").arg(i))
-                .raw(QStringLiteral(","))
-                .text(StaffCode(i))
-                .raw(QStringLiteral(",'有')"));
-            db->execute(s);
+            TestStaff(StaffCode(i), QStringLiteral("社員%1").arg(i)).insert(*db);
         }
         tx.commit();
     }

@@ -15,11 +15,7 @@ struct CtlRun {
 
 class CtlPunchTest : public PunchTest {
   protected:
-    void SetUp() override {
-        PunchTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
+    void SetUpSite() override {
         work = dir.filePath(QStringLiteral("TQ582"));
         writeFile(work + QStringLiteral("/TQ582.ini"), PunchRulesText().toUtf8());
         rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
@@ -108,13 +104,13 @@ TEST_F(CtlPunchTest, PunchOutsideTheEmploymentDatesExitsOne) {
     EXPECT_EQ(rows->count(QStringLiteral("T_勤務")), 0);
 }
 
-TEST_F(CtlPunchTest, ReviewPrintsOneTabSeparatedLinePerDay) {
+TEST_F(CtlPunchTest, ReviewPrintsOneTabSeparatedLinePerDayThenTheFourTotalsRows) {
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 3), QStringLiteral("A"), 830, 1730);
     const CtlRun r =
         ctl({QStringLiteral("review"), QStringLiteral("--code"), QStringLiteral("0001")},
             QStringLiteral("2024/05/20 12:00:00"));
     EXPECT_EQ(r.exitCode, 0) << r.err.join(u'\n').toStdString();
-    ASSERT_EQ(r.out.size(), 31);
+    ASSERT_EQ(r.out.size(), 31 + 4);
     for (const QString& line : r.out) {
         EXPECT_EQ(line.split(u'\t').size(), 17) << line.toStdString();
     }
@@ -130,6 +126,9 @@ TEST_F(CtlPunchTest, ReviewPrintsOneTabSeparatedLinePerDay) {
     EXPECT_EQ(
         r.out[30].split(u'\t').mid(0, 5),
         (QStringList{QStringLiteral("05/31"), QStringLiteral("金"), QString(), sp, QString()}));
+    EXPECT_EQ(r.out[31].split(u'\t').mid(0, 8),
+              (QStringList{QStringLiteral("合 計"), QString(), QString(), QString(), QString(),
+                           QStringLiteral("勤務"), QStringLiteral("1日"), QStringLiteral("9:00")}));
 }
 
 TEST_F(CtlPunchTest, ReviewRefusalsGoToStandardError) {

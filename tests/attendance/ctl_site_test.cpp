@@ -83,6 +83,12 @@ TEST_F(CtlSiteTest, ArgumentsThatAreNotUtf8OrHoldControlCharactersAreRefused) {
          {"staff", "set", "--code", "0008", "--name", "x", "--joined", "2024/05/01\n", "--now",
           now}},
         {"escape in --now", {"review", "--code", "0001", "--now", "2024/05/08\x1b 09:00:00"}},
+        // C1 controls, each a valid two-byte UTF-8 sequence: padding, next line, the last one.
+        {"U+0080 in a name", staffSet("0010", "x\xc2\x80")},
+        {"next line (U+0085) in a code", staffSet("00\xc2\x85Z", "x")},
+        {"U+009F in --kind",
+         {"request", "register", "--code", "0001", "--date", "2024/05/08", "--kind", "\xc2\x9f直帰",
+          "--now", now}},
     };
     for (const Case& c : cases) {
         const ToolRun r = runToolRaw(work, c.args);

@@ -40,20 +40,13 @@ void PunchTest::SetUp() {
     settings = LoadSettings(PunchRulesText().toUtf8()).settings;
     ASSERT_EQ(settings.shiftCodes, (QStringList{QString(), QStringLiteral("A"), QStringLiteral("B"),
                                                 QStringLiteral("C")}));
+    SetUpSite();
 }
 
 void SiteRows::addStaff(const QString& code, const QString& name,
                         const std::optional<QString>& shift, const std::optional<QString>& joined,
                         const std::optional<QString>& left, const QString& overtime) {
-    Sql s(
-        QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],入社年月日,"
-                       "退社年月日,残業計算区分,勤務シフト) VALUES ("));
-    s.text(code).raw(QStringLiteral(",")).text(name).raw(QStringLiteral(",")).text(code);
-    s.raw(QStringLiteral(","));
-    optionalText(s, joined).raw(QStringLiteral(","));
-    optionalText(s, left).raw(QStringLiteral(",")).text(overtime).raw(QStringLiteral(","));
-    optionalText(s, shift).raw(QStringLiteral(")"));
-    db_.execute(s);
+    TestStaff(code, name).shift(shift).joined(joined).left(left).overtime(overtime).insert(db_);
 }
 
 void SiteRows::addWork(const QString& code, const QDate& day, const std::optional<QString>& shift,

@@ -13,6 +13,7 @@
 
 #include "../failing_database.h"
 #include "../test_database.h"
+#include "../test_staff.h"
 #include "../testsupport.h"
 #include "attendance/identify.h"
 #include "common/datetime.h"
@@ -64,7 +65,10 @@ class SiteRows {
 
 class PunchTest : public ::testing::Test {
   protected:
-    void SetUp() override;
+    /// Makes the site, or skips the test without it; a fixture adds its rows in SetUpSite.
+    void SetUp() final;
+    /// Runs once the site exists, never for a skipped test.
+    virtual void SetUpSite() {}
     void TearDown() override {
         rows.reset();
         db.reset();

@@ -400,15 +400,9 @@ TEST_F(PunchTest, CodesAndShiftsWithQuotesBracketsAndHashAreStoredAndLoggedAsTyp
 }
 
 TEST_F(PunchTest, CodeLongerThanAWorkRowHoldsIsRefusedBeforeWriting) {
-    Sql s(QStringLiteral(
-        "INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],残業計算区分) VALUES ("));
-    s.text(QStringLiteral("0009"))
-        .raw(QStringLiteral(","))
-        .text(QStringLiteral("長い"))
-        .raw(QStringLiteral(","))
-        .text(QStringLiteral("00009"))
-        .raw(QStringLiteral(",'有')"));
-    db->execute(s);
+    TestStaff(QStringLiteral("0009"), QStringLiteral("長い"))
+        .password(QStringLiteral("00009"))
+        .insert(*db);
     const QDateTime t = at(2024, 5, 8, 8, 0);
     const Identification who = identify(QStringLiteral("00009"), t);
     ASSERT_TRUE(who.identified());

@@ -1,7 +1,8 @@
 #pragma once
-// The independent workbook checker (verify_xls, beside the project in shared/tools/xls): it
-// reads a file with its own record parser, xlrd and Spreadsheet::ParseExcel, and passes only
-// when all of them agree with the expectations.
+// The independent reading of the workbooks the tests write: xls_check.py (beside this file)
+// reads a file with xlrd and Spreadsheet::ParseExcel, and passes only when both agree with the
+// expectations. Where the shared checker verify_xls stands beside the repository
+// (../shared/tools/xls) it reads the file as well; without it nothing is skipped.
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -11,14 +12,14 @@
 namespace tq::test {
 
 struct CheckerRun {
-    int exitCode = -1;  ///< 0 pass, 1 mismatches, 2 unreadable; -1 the checker did not run
+    int exitCode = -1;  ///< 0 pass, 1 mismatches, 2 unreadable; -1 a checker did not run
     QString output;
 };
 
-/// The checker's folder; the test fails when it or its readers are missing.
-QString CheckerDir();
-/// Runs verify_xls on `xlsPath` with the expectations.
-CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations);
+/// Runs the checkers on `xlsPath` with the expectations: the worst exit code of those that
+/// ran, and their output. A missing reader fails the test. `shared` false runs xls_check.py
+/// alone.
+CheckerRun VerifyXls(const QString& xlsPath, const QJsonObject& expectations, bool shared = true);
 
 /// The layout every payroll sheet has: header centred, D and F:Q right-aligned, thin borders
 /// on every cell of A1:Q(last row), vertical centre, widths fitted, row 1 frozen, landscape at

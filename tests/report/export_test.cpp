@@ -322,8 +322,9 @@ TEST_F(ExportTest, WorkbookInUseIsAskedAboutUntilClosedOrGivenUp) {
     EXPECT_EQ(asked.size(), 2);
     QString error;
     EXPECT_TRUE(xls::ReadXlsFile(readFile(target()), &error)) << error.toStdString();
-    EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QFileInfo(target()).fileName()});
+    EXPECT_EQ(
+        QDir(folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList{QStringLiteral("2024年05月度_36協定.xls"), QFileInfo(target()).fileName()}));
 }
 
 TEST_F(ExportTest, TargetThatCannotBeReplacedIsAskedAboutToo) {

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include "../test_database.h"
 #include "../testsupport.h"
 #include "checker.h"
 #include "report/compound_file.h"
@@ -127,6 +128,56 @@ TEST(XlsWriterTest, SmallWorkbookPassesTheCheckerAndReadsBack) {
     EXPECT_EQ((std::array{f.left, f.right, f.top, f.bottom}), (std::array{1, 1, 1, 1}));
 }
 
+TEST(XlsWriterTest, CheckerRefusesAWorkbookThatDiffersFromTheExpectations) {
+    if (testOnServer()) {
+        GTEST_SKIP() << "no database takes part";
+    }
+    QTemporaryDir dir;
+    const QList<QStringList> rows = {
+        {QStringLiteral("名前"), QStringLiteral("note"), QStringLiteral("時間")},
+        {QStringLiteral("山田"), QString(), QStringLiteral("9:05")},
+    };
+    xls::Workbook book;
+    fill(book, book.addSheet(QStringLiteral("一枚目")), rows);
+    const QString path = dir.filePath(QStringLiteral("small.xls"));
+    save(book, path);
+
+    // Each expectation differs from the file in one way that one of the readers sees.
+    const auto with = [](const char* key, const QJsonValue& value) {
+        QJsonObject l = smallLayout();
+        l[QString::fromLatin1(key)] = value;
+        return l;
+    };
+    QList<QStringList> otherText = rows;
+    otherText[1][1] = QStringLiteral("x");
+    const struct {
+        const char* name;
+        QJsonObject layout;
+        QString sheet;
+        QList<QStringList> rows;
+    } cases[] = {
+        {"a text where the cell is empty", smallLayout(), QStringLiteral("一枚目"), otherText},
+        {"another sheet name", smallLayout(), QStringLiteral("二枚目"), rows},
+        {"column A right-aligned", with("right_aligned", QJsonArray{QStringLiteral("A:C")}),
+         QStringLiteral("一枚目"), rows},
+        {"two frozen rows",
+         with("freeze", QJsonObject{{QStringLiteral("rows"), 2}, {QStringLiteral("cols"), 0}}),
+         QStringLiteral("一枚目"), rows},
+        {"portrait", with("landscape", false), QStringLiteral("一枚目"), rows},
+        {"a print scale of 100 %", with("print_scale", 100), QStringLiteral("一枚目"), rows},
+        {"print titles $1:$2", with("print_title_rows", QStringLiteral("$1:$2")),
+         QStringLiteral("一枚目"), rows},
+        {"the header on the right",
+         with("header", QJsonObject{{QStringLiteral("right"), QStringLiteral("&F          &A")}}),
+         QStringLiteral("一枚目"), rows},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun run =
+            VerifyXls(path, Expectations(c.layout, {ExpectedSheet(c.sheet, c.rows)}), false);
+        EXPECT_EQ(run.exitCode, 1) << c.name << "\n" << run.output.toStdString();
+    }
+}
+
 TEST(XlsWriterTest, SixtySheetsOfSharedStringsContinueAcrossRecords) {
     QTemporaryDir dir;
     xls::Workbook book;
@@ -178,6 +229,41 @@ TEST(XlsWriterTest, SixtySheetsOfSharedStringsContinueAcrossRecords) {
     EXPECT_EQ(read.sheets[7].text(31, 0), QString(3000, u'漢'));
     EXPECT_EQ(read.sheets[7].text(31, 1), QString(9000, u'x'));
     EXPECT_EQ(read.sheets[59].text(30, 1), QStringLiteral("社員59の29行目"));
+}
+
+TEST(XlsWriterTest, LongWideTextsSplitBetweenCharactersAtAnyRecordOffset) {
+    if (testOnServer()) {
+        GTEST_SKIP() << "no database takes part";
+    }
+    // A wide text continues at an odd offset of the first SST record after "a" (8 + 4 + 3
+    // bytes), and at an odd offset of each CONTINUE record (its option byte) when it spans two.
+    const struct {
+        const char* name;
+        QStringList before;
+        QString text;
+    } cases[] = {
+        {"odd offset in SST", {QStringLiteral("a")}, QString(5000, u'漢')},
+        {"odd offsets in CONTINUE", {QStringLiteral("ab")}, QString(9000, u'漢')},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        QList<QStringList> rows{{QStringLiteral("日付"), QStringLiteral("名前"), QString()}};
+        for (const QString& t : c.before + QStringList{c.text}) {
+            rows.append({t, QString(), QString()});
+        }
+        xls::Workbook book;
+        fill(book, book.addSheet(QStringLiteral("a")), rows);
+        const QString path = dir.filePath(QStringLiteral("wide.xls"));
+        save(book, path);
+        QJsonObject layout = smallLayout();
+        layout.remove(QStringLiteral("autofit"));
+        const CheckerRun run =
+            VerifyXls(path, Expectations(layout, {ExpectedSheet(QStringLiteral("a"), rows)}));
+        EXPECT_EQ(run.exitCode, 0) << c.name << "\n" << run.output.toStdString();
+        const xls::ReadBook read = readBack(path);
+        ASSERT_EQ(read.sheets.size(), 1u) << c.name;
+        EXPECT_EQ(read.sheets[0].text(static_cast<int>(rows.size()) - 1, 0), c.text) << c.name;
+    }
 }
 
 TEST(XlsWriterTest, SheetNamesAreCheckedBeforeAnythingIsWritten) {

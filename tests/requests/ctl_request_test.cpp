@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
+#include <memory>
+#include <vector>
 
 #include "requests_fixture.h"
 
@@ -17,8 +21,7 @@ struct CtlRun {
 
 class CtlRequestTest : public PunchTest {
   protected:
-    void SetUp() override {
-        PunchTest::SetUp();
+    void SetUpSite() override {
         work = dir.filePath(QStringLiteral("TQ582"));
         writeFile(work + QStringLiteral("/TQ582.ini"), RequestRulesText().toUtf8());
         rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"), QStringLiteral("A"),
@@ -140,6 +143,52 @@ TEST_F(CtlRequestTest, RefusalsPrintTheirMessageWriteNothingAndExitOne) {
     EXPECT_EQ(
         ctl({QStringLiteral("erase"), QStringLiteral("--code"), QStringLiteral("0001")}).exitCode,
         2);
+}
+
+TEST_F(CtlRequestTest, RegistrationsFromSeveralProcessesAtOnceOnDaysWithoutARowAllLand) {
+    // Four kinds, each writing a column of its own, registered at the same moment on each of
+    // ten days that have no row yet: one process inserts the row, the others complete it.
+    const struct {
+        const char16_t* kind;
+        const char16_t* value;
+    } kinds[] = {
+        {u"出勤打刻", u"830"}, {u"退勤打刻", u"1745"}, {u"残業指示", u"19:00"}, {u"直行", nullptr}};
+    const QDate first(2024, 5, 9);
+    constexpr int kDays = 10;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int d = 0; d < kDays; ++d) {
+        for (const auto& k : kinds) {
+            QStringList args{
+                QStringLiteral("request"), QStringLiteral("register"),
+                QStringLiteral("--code"),  QStringLiteral("0001"),
+                QStringLiteral("--date"),  first.addDays(d).toString(QStringLiteral("yyyy/MM/dd")),
+                QStringLiteral("--kind"),  QString::fromUtf16(k.kind),
+                QStringLiteral("--db"),    path,
+                QStringLiteral("--now"),   QStringLiteral("2024/05/08 10:15:30")};
+            if (k.value) {
+                args << QStringLiteral("--value") << QString::fromUtf16(k.value);
+            }
+            auto p = std::make_unique<QProcess>();
+            p->setWorkingDirectory(work);
+            p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/tq582ctl"), args);
+            processes.push_back(std::move(p));
+        }
+    }
+    for (const auto& p : processes) {
+        ASSERT_TRUE(p->waitForFinished(120'000)) << p->arguments().join(u' ').toStdString();
+        EXPECT_EQ(p->exitCode(), 0)
+            << p->arguments().join(u' ').toStdString() << "\n"
+            << p->readAll().toStdString() << p->readAllStandardError().toStdString();
+    }
+    for (int d = 0; d < kDays; ++d) {
+        const FullWork w = ReadFullWork(*db, QStringLiteral("0001"), first.addDays(d));
+        EXPECT_EQ(w.in, 830) << d;
+        EXPECT_EQ(w.out, 1745) << d;
+        EXPECT_EQ(w.instruction, QStringLiteral("19:00")) << d;
+        EXPECT_EQ(w.state, QStringLiteral("直行")) << d;
+    }
+    EXPECT_EQ(rows->count(QStringLiteral("T_勤務")), kDays);
+    EXPECT_EQ(rows->count(QStringLiteral("T_ログ")), kDays * 4);
 }
 
 }  // namespace

@@ -23,8 +23,7 @@ QStringList texts(const Outcome& o) {
 
 class RequestsTest : public PunchTest {
   protected:
-    void SetUp() override {
-        PunchTest::SetUp();
+    void SetUpSite() override {
         settings = LoadSettings(RequestRulesText().toUtf8()).settings;
         rows->addStaff(kCode, QStringLiteral("山田"), QStringLiteral("A"));
     }

@@ -1,7 +1,11 @@
-// Two terminals writing one database file at the same moment.
+// Two terminals writing one database file at the same moment; the server engine asking a
+// statement again when the server ends it to resolve a conflict.
+
+#include <libpq-fe.h>
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <functional>
 
 #include "storage_support.h"
 
@@ -35,6 +39,97 @@ TEST_F(StorageTest, TwoProcessesWritingAtOnceLoseNoRow) {
         EXPECT_EQ(std::get<qint64>(single(q, QStringLiteral("n"))), kRows) << code;
     }
     EXPECT_EQ(db->tableNames().size(), 5);
+}
+
+/// Runs statements on the test's server database past the engine. Gives the first value of
+/// the last result, or the failure's text in `error`.
+QString onServer(const QString& uri, const QString& statements, QString* error) {
+    PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+    PGresult* r = PQexec(conn, statements.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(r);
+    *error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                 ? QString()
+                 : QString::fromUtf8(PQerrorMessage(conn));
+    const QString value = status == PGRES_TUPLES_OK && PQntuples(r) > 0
+                              ? QString::fromUtf8(PQgetvalue(r, 0, 0))
+                              : QString();
+    PQclear(r);
+    PQfinish(conn);
+    return value;
+}
+
+TEST_F(StorageTest, ServerConflictsAreAskedAgainOutsideATransactionOnly) {
+    if (!test::testOnServer()) {
+        GTEST_SKIP() << "conflicts between sessions are the server's";
+    }
+    Database& d = openSite();
+    QString error;
+    // The server refuses the first `n` inserts into T_勤務 and reads of T_Conflict with a
+    // serialization failure, as it does to one side of a conflict between two sessions.
+    onServer(path,
+             QStringLiteral(
+                 "CREATE SEQUENCE tq_tries; CREATE TABLE tq_refusals (n integer); "
+                 "INSERT INTO tq_refusals VALUES (0); "
+                 "CREATE FUNCTION tq_conflict() RETURNS integer LANGUAGE plpgsql AS $$ BEGIN "
+                 "IF nextval('tq_tries') <= (SELECT n FROM tq_refusals) THEN RAISE EXCEPTION "
+                 "'conflict' USING ERRCODE = '40001'; END IF; RETURN 1; END $$; "
+                 "CREATE FUNCTION tq_conflict_row() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                 "BEGIN PERFORM tq_conflict(); RETURN NEW; END $$; "
+                 "CREATE TRIGGER tq_conflict BEFORE INSERT ON \"T_勤務\" FOR EACH ROW EXECUTE "
+                 "FUNCTION tq_conflict_row(); "
+                 "CREATE VIEW \"T_Conflict\" AS SELECT tq_conflict() AS n"),
+             &error);
+    ASSERT_EQ(error, QString());
+    int day = 0;
+    const auto insert = [&] {
+        Sql s(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ('0001',"));
+        s.date(QDate(2024, 5, 1).addDays(day++)).raw(QStringLiteral(")"));
+        d.execute(s);
+    };
+    const auto read = [&] { d.query(Sql(QStringLiteral("SELECT n FROM T_Conflict")))->next(); };
+    const auto inTransaction = [&] {
+        WriteTransaction tx(d);
+        insert();
+        tx.commit();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> statement;
+        int refusals;
+        int tries;    ///< how often the server saw the statement
+        int newRows;  ///< 0 when the caller hears of the conflict
+        bool lands;
+    } cases[] = {
+        {"a change refused once", insert, 1, 2, 1, true},
+        {"a read refused once", read, 1, 2, 0, true},
+        {"a change refused every time", insert, 100, 8, 0, false},
+        {"a read refused every time", read, 100, 8, 0, false},
+        // Only the whole transaction could be tried again: the caller hears of the conflict.
+        {"a change in a transaction", inTransaction, 1, 1, 0, false},
+    };
+    for (const auto& c : cases) {
+        onServer(path,
+                 QStringLiteral("ALTER SEQUENCE tq_tries RESTART; UPDATE tq_refusals SET n = %1")
+                     .arg(c.refusals),
+                 &error);
+        ASSERT_EQ(error, QString());
+        const qint64 rowsBefore = count(QStringLiteral("T_勤務"));
+        try {
+            c.statement();
+            EXPECT_TRUE(c.lands) << c.name;
+        } catch (const DbError& e) {
+            EXPECT_FALSE(c.lands) << c.name << ": " << e.what();
+            EXPECT_EQ(e.kind(), DbFailure::Busy) << c.name << ": " << e.what();
+        }
+        EXPECT_EQ(onServer(path, QStringLiteral("SELECT last_value FROM tq_tries"), &error),
+                  QString::number(c.tries))
+            << c.name;
+        // The session is sound after the refusal: it reads (and below, writes) as before.
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), rowsBefore + c.newRows) << c.name;
+    }
+    onServer(path, QStringLiteral("UPDATE tq_refusals SET n = 0"), &error);
+    EXPECT_NO_THROW(inTransaction());
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 2);
 }
 
 }  // namespace

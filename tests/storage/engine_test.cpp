@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "../test_staff.h"
 #include "storage/schema.h"
 #include "storage_support.h"
 
@@ -208,18 +209,14 @@ TEST_F(StorageTest, OnlyOneStatementPerText) {
 }
 
 void addStaff(Database& d, const QString& code, const QString& name, const QString& joined) {
-    Sql s(
-        QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],社員区分,入社年月日,"
-                       "退社年月日,残業計算区分,勤務シフト,廃番区分,登録日) VALUES ("));
-    s.text(code, Quote::Doubled)
-        .raw(QStringLiteral(","))
-        .text(name, Quote::Doubled)
-        .raw(QStringLiteral(","))
-        .text(code, Quote::Doubled)
-        .raw(QStringLiteral(",0,"))
-        .text(joined)
-        .raw(QStringLiteral(",'','有','A',False,#2024/01/05 09:00:00#)"));
-    d.execute(s);
+    test::TestStaff(code, name)
+        .kind(0)
+        .joined(joined)
+        .left(QString())
+        .shift(QStringLiteral("A"))
+        .discontinued(false)
+        .registered(QDateTime(QDate(2024, 1, 5), QTime(9, 0), Qt::UTC))
+        .insert(d);
 }
 
 void addWork(Database& d, const QString& code, const QDate& day, qint64 in) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -39,18 +38,7 @@ class RequestScreenTest : public ::testing::Test {
         QTest::keyClick(k().PassWord, Qt::Key_Return);
     }
 
-    /// Opens the box's list and clicks the item, as a user chooses from it.
-    void choose(QComboBox* box, const QString& item) {
-        const int index = box->findText(item);
-        ASSERT_GE(index, 0) << item.toStdString();
-        box->showPopup();
-        QAbstractItemView* view = box->view();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
-        view->scrollTo(view->model()->index(index, 0));
-        const QRect r = view->visualRect(view->model()->index(index, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
-        QTRY_VERIFY(!view->isVisible());
-    }
+    void choose(QComboBox* box, const QString& item) { ChooseItem(box, item); }
 
     /// Types into the focused value field once its text has been selected.
     void typeValue(const QString& text) {

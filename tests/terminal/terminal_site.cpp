@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QTest>
 
@@ -68,6 +70,19 @@ TerminalWindow& TerminalSite::startShown() {
     w.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
     return w;
+}
+
+void ChooseItem(QComboBox* box, const QString& item) {
+    const int index = box->findText(item);
+    ASSERT_GE(index, 0) << item.toStdString();
+    box->setFocus(Qt::MouseFocusReason);  // a click on the box's arrow focuses it first
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+    view->scrollTo(view->model()->index(index, 0));
+    const QRect r = view->visualRect(view->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    QTRY_VERIFY(!view->isVisible());
 }
 
 std::unique_ptr<Database> OpenSiteDb(const QString& path) {

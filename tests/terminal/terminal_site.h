@@ -17,6 +17,8 @@
 #include "timesync/clock.h"
 #include "timesync/ntp.h"
 
+class QComboBox;
+
 namespace tq::test {
 
 class FakeClock final : public Clock {
@@ -137,6 +139,9 @@ class TerminalSite {
     QTemporaryDir dir_;
     std::unique_ptr<TerminalWindow> window_;
 };
+
+/// Opens the box's list and clicks the item, as a user chooses from it.
+void ChooseItem(QComboBox* box, const QString& item);
 
 /// Opens a site database (creating nothing) for checks.
 std::unique_ptr<Database> OpenSiteDb(const QString& path);
