@@ -16,15 +16,17 @@ namespace {
 const char kExportHelp[] =
     "Writes the month's workbook as the terminal's 出力 button does, without opening it: one\n"
     "sheet per employee with rows in the month that starts with the payroll period of --now,\n"
-    "named yyyy年mm月度_勤務.xls after the period's last day. Prints the workbook's absolute\n"
-    "path as the last line; prints and writes nothing when nobody has rows in the month.\n"
+    "named yyyy年mm月度_勤務.xls after the period's last day, and beside it the paid-leave\n"
+    "ledger 年次有給休暇管理簿.xls (one sheet per staff member with a grant or a day taken).\n"
+    "Prints the ledger's absolute path, then the workbook's as the last line; prints and\n"
+    "writes nothing when nobody has rows in the month.\n"
     "\n"
     "  --out DIR   the folder (default ../EXCEL, created when missing)\n"
     "  --db PATH   the database (default: the system file's [MDBName]); it is never created\n"
     "  --ini FILE  the settings file (default TQ582.ini)\n"
     "  --now T     \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
     "\n"
-    "Exit status: 0 written or nothing to write, 1 when the workbook is open in a spreadsheet\n"
+    "Exit status: 0 written or nothing to write, 1 when a workbook is open in a spreadsheet\n"
     "program (the message on standard output), cannot be written or the database fails,\n"
     "2 wrong usage.";
 
@@ -63,8 +65,20 @@ int exportWorkbook(const QStringList& args) {
                                                      });
         switch (r.status) {
             case ExportStatus::Written:
+                // The ledger comes first: the monthly workbook stays the last line.
+                if (r.ledgerStatus == ExportStatus::Written) {
+                    out(r.ledgerPath);
+                } else if (r.ledgerStatus == ExportStatus::Cancelled) {
+                    out(WorkbookInUseMessage(r.ledgerPath));
+                }
+                for (const Message& m : r.outcome.messages) {
+                    err(m.text);
+                }
                 out(r.path);
-                return kExitOk;
+                return r.ledgerStatus == ExportStatus::Written ||
+                               r.ledgerStatus == ExportStatus::NoRows
+                           ? kExitOk
+                           : kExitRefused;
             case ExportStatus::NoRows:
                 return kExitOk;
             case ExportStatus::Cancelled:

@@ -12,6 +12,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "common/datetime.h"
+#include "labour/leave_book.h"
 #include "settings/settings.h"
 
 namespace tq::ctl {
@@ -98,9 +99,10 @@ int punchBatch(const QStringList& args) {
         const LogContext ctx = toolLogContext();
         for (const Punch& p : *list) {
             const Identification who = Identify(db, p.code, p.at);
-            const Outcome o = !who.identified() ? who.outcome
-                                                : (p.in ? ClockIn(db, ctx, who, settings, p.at)
-                                                        : ClockOut(db, ctx, who, settings, p.at));
+            const Outcome o = !who.identified()
+                                  ? who.outcome
+                                  : (p.in ? ClockInWithLeaveReminder(db, ctx, who, settings, p.at)
+                                          : ClockOut(db, ctx, who, settings, p.at));
             // One line per punch, written out before the next one starts: a caller that
             // stops this program knows exactly which punches were confirmed.
             QString line = QString::number(p.line);

@@ -33,6 +33,7 @@ const char kHelp[] =
     "  site:\n"
     "    [給与締日] = VALUE\n"
     "    [過日修正可能日] = VALUE\n"
+    "    [有給取得義務警告日数] = VALUE             \"60 (default)\" when not given\n"
     "  warning: line N: [KEY]: WHAT HAPPENS       one per problem, in line order; \"line N: \"\n"
     "                                             is left out when no line is concerned and\n"
     "                                             \"[KEY]: \" when no key is\n"
@@ -126,6 +127,10 @@ int checkSettings(const QStringList& args) {
     out(QStringLiteral("  ") + k給与締日Key.toString() + QStringLiteral(" = ") + s.給与締日);
     out(QStringLiteral("  ") + k過日修正可能日Key.toString() + QStringLiteral(" = ") +
         s.過日修正可能日);
+    out(QStringLiteral("  ") + k有給取得義務警告日数Key.toString() + QStringLiteral(" = ") +
+        (loaded->origins.有給取得義務警告日数Line == 0
+             ? QStringLiteral("%1 (default)").arg(kDefaultLeaveDutyWarningDays)
+             : s.有給取得義務警告日数));
 
     const auto warnings = SettingsCheckWarnings(*loaded);
     for (const SettingsWarning& w : warnings) {

@@ -7,6 +7,7 @@
 #include "attendance/review.h"
 #include "masters/staff.h"
 #include "report/compound_file.h"
+#include "report/leave_workbook.h"
 
 namespace tq {
 
@@ -249,6 +250,18 @@ ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
                             QStringLiteral(")を保存できませんでした。") + written.error,
                         Icon::Exclamation});
             break;
+    }
+    if (result.status == ExportStatus::Written) {
+        const LeaveLedgerResult ledger =
+            WriteLeaveLedgerWorkbook(db, settings, CurrentTime.date(), folder, progress, ask);
+        result.ledgerStatus = ledger.status;
+        result.ledgerPath = ledger.path;
+        if (ledger.status == ExportStatus::Failed) {
+            result.outcome.messages.push_back(
+                Message{QStringLiteral("Excelブック(") + ledger.path +
+                            QStringLiteral(")を保存できませんでした。") + ledger.error,
+                        Icon::Exclamation});
+        }
     }
     return result;
 }

@@ -61,6 +61,9 @@ struct ExportResult {
     Outcome outcome;
     QString path;  ///< the absolute path of the workbook
     QStringList sheetNames;
+    /// The paid-leave ledger written after the monthly workbook (NoRows: nobody has leave).
+    ExportStatus ledgerStatus = ExportStatus::NoRows;
+    QString ledgerPath;
     QDate PeriodStart;
     QDate PeriodEnd;
 };
@@ -68,7 +71,8 @@ struct ExportResult {
 /// Exports the payroll month of `CurrentTime` for every staff member (in code order) into
 /// `folder` (created when missing), as WorkbookFileName(PeriodEnd). The month starts on
 /// `ComputePeriod`'s PeriodStart and lasts one calendar month. Database failures are thrown
-/// as DbError before anything is written.
+/// as DbError before anything is written. Once the month is written, the paid-leave ledger
+/// (report/leave_workbook.h) is written beside it; a failure there is told in the outcome.
 ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
                                    const QDateTime& CurrentTime, const QString& folder,
                                    const ExportProgress& progress, const AskRetry& ask);

@@ -14,7 +14,7 @@ namespace {
 
 // What a key line selects.
 struct KeyRef {
-    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay } kind = Unknown;
+    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay, LeaveWarningDays } kind = Unknown;
     int index = 0;
 };
 
@@ -30,6 +30,7 @@ const QHash<QString, KeyRef>& keyTable() {
         }
         t.insert(narrow(k給与締日Key.toString()), {KeyRef::ClosingDay, 0});
         t.insert(narrow(k過日修正可能日Key.toString()), {KeyRef::CorrectionDay, 0});
+        t.insert(narrow(k有給取得義務警告日数Key.toString()), {KeyRef::LeaveWarningDays, 0});
         return t;
     }();
     return table;
@@ -218,6 +219,8 @@ class Loader {
                 return k給与締日Key.toString();
             case KeyRef::CorrectionDay:
                 return k過日修正可能日Key.toString();
+            case KeyRef::LeaveWarningDays:
+                return k有給取得義務警告日数Key.toString();
             case KeyRef::Unknown:
                 break;
         }
@@ -297,6 +300,11 @@ class Loader {
                 storeSite(lineNo, value, settings().過日修正可能日,
                           out_.origins.過日修正可能日Line);
                 break;
+            case KeyRef::LeaveWarningDays:
+                storeSite(lineNo, value, settings().有給取得義務警告日数,
+                          out_.origins.有給取得義務警告日数Line);
+                out_.origins.有給取得義務警告日数Block = k_;
+                break;
             case KeyRef::Unknown:
                 break;
         }
@@ -367,8 +375,8 @@ LoadedSettings LoadSettings(const QByteArray& fileBytes) {
 
 std::optional<QString> NoRulesWarning(const LoadedSettings& loaded) {
     const SettingsOrigins& o = loaded.origins;
-    bool any =
-        o.給与締日Line != 0 || o.過日修正可能日Line != 0 || loaded.settings.shiftCodes.size() > 1;
+    bool any = o.給与締日Line != 0 || o.過日修正可能日Line != 0 ||
+               o.有給取得義務警告日数Line != 0 || loaded.settings.shiftCodes.size() > 1;
     for (const ShiftOrigins& shift : o.shifts) {
         for (const int line : shift.singleLines) {
             any = any || line != 0;

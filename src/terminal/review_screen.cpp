@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "attendance/review.h"
+#include "labour/leave_book.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
 #include "terminal/twips.h"
@@ -39,6 +40,30 @@ class ReviewKeys : public QObject {
     TerminalWindow& window_;
 };
 
+const QString kLeaveLineName = QStringLiteral("有給状況");
+
+/// Hides the line under the grid whenever the grid is hidden, whoever hides it.
+class HiddenWithGrid : public QObject {
+  public:
+    HiddenWithGrid(QWidget* grid, QWidget* line) : QObject(grid), line_(line) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide) {
+            line_->hide();
+        }
+        return false;
+    }
+
+  private:
+    QWidget* line_;
+};
+
+QLabel* leaveLine(TerminalWindow& window) {
+    return window.controls().明細->parentWidget()->findChild<QLabel*>(kLeaveLineName,
+                                                                      Qt::FindDirectChildrenOnly);
+}
+
 }  // namespace
 
 void ShowReview(TerminalWindow& window, PunchScreen& screen) {
@@ -58,8 +83,15 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
         window.runClockCheck();
     }
     ReviewResult r;
+    QString leave;
     if (!window.guard([&] {
             r = MonthlyReview(*state.Conn, screen.current(), state.settings, state.CurrentTime);
+            if (r.outcome.accepted) {
+                const LeaveStaff staff = LeaveStaffOf(screen.current());
+                leave = LeaveStatusLine(
+                    LoadLeaveLedger(*state.Conn, window.logContext(), state.CurrentTime, staff),
+                    staff, state.CurrentTime.date());
+            }
         })) {
         return;
     }
@@ -76,8 +108,12 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
 
     QTreeWidget* list = k.明細;
-    list->setGeometry(0, 0, twipsToPixels(TerminalWindow::kWideWidthTwips, &window),
-                      window.height());
+    QLabel* line = leaveLine(window);
+    const int width = twipsToPixels(TerminalWindow::kWideWidthTwips, &window);
+    const int lineHeight = line->sizeHint().height() + 6;
+    list->setGeometry(0, 0, width, window.height() - lineHeight);
+    line->setGeometry(6, window.height() - lineHeight, width - 12, lineHeight);
+    line->setText(leave);
     list->clear();
     for (const DayFigures& day : r.days) {
         AppendDetailRow(list, DisplayTexts(day));
@@ -87,6 +123,8 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
     list->show();
     list->raise();
+    line->show();
+    line->raise();
     if (r.firstMissingRow >= 0) {
         list->topLevelItem(0)->setSelected(false);
         QTreeWidgetItem* row = list->topLevelItem(r.firstMissingRow);
@@ -109,6 +147,11 @@ void CloseReview(TerminalWindow& window) {
 void WireReviewScreen(TerminalWindow& window, PunchScreen& screen) {
     TerminalControls& k = window.controls();
     k.明細->installEventFilter(new ReviewKeys(window));
+    // The paid-leave balance and duty, one line under the grid.
+    auto* line = new QLabel(k.明細->parentWidget());
+    line->setObjectName(kLeaveLineName);
+    line->hide();
+    k.明細->installEventFilter(new HiddenWithGrid(k.明細, line));
     QObject::connect(k.確認, &QPushButton::clicked, &window,
                      [&window, &screen] { ShowReview(window, screen); });
 }
