@@ -18,9 +18,9 @@ const char kHelp[] =
     "\n"
     "  --db PATH   the database (default: the system file's [MDBName])\n"
     "\n"
-    "Output (UTF-8): \"database file: PATH\", a \"table: NAME: N rows\" line per leave table\n"
-    "(or that the next start creates it), then one \"damage: WHAT\" line per problem and\n"
-    "\"no damage found\" or \"N problems found\".\n"
+    "Output (UTF-8): \"database file: PATH\", one \"damage: WHAT\" line per problem, a\n"
+    "\"table: NAME: N rows\" line per paid-leave table (or that the next start creates it),\n"
+    "and \"no damage found\" or \"N problems found\".\n"
     "Exit status: 0 when sound, 1 when damaged or unreadable, 2 when the file does not exist or\n"
     "the options are wrong. The file is never created or changed.";
 
@@ -90,11 +90,11 @@ int checkDb(const QStringList& args) {
             problems << e.message();
         }
     }
-    for (const QString& n : notes) {
-        out(QStringLiteral("table: ") + n);
-    }
     for (const QString& p : problems) {
         out(QStringLiteral("damage: ") + p);
+    }
+    for (const QString& n : notes) {
+        out(QStringLiteral("table: ") + n);
     }
     if (problems.isEmpty()) {
         out(QStringLiteral("no damage found"));

@@ -15,10 +15,11 @@ constexpr int kTitleRow = 0;
 constexpr int kParticularsRow = 1;
 constexpr int kGrantHeaderRow = 3;
 
-QString rateText(const AttendanceRate& r) {
-    if (r.working <= 0) {
+QString rateText(const std::optional<AttendanceRate>& rate) {
+    if (!rate || rate->working <= 0) {
         return QStringLiteral("-");
     }
+    const AttendanceRate& r = *rate;
     const int p = r.permille();
     const QString text = QStringLiteral("%1.%2%").arg(p / 10).arg(p % 10);
     return r.below80() ? text + QStringLiteral(" (80%未満)") : text;
@@ -51,13 +52,19 @@ std::vector<LeaveSheet> LeaveSheets(Database& db, const Settings& settings, cons
         QDate from = today;
         QDate to = today;
         for (const GrantLine& g : sheet.ledger.grants) {
+            if (g.lapse < today) {
+                sheet.rates.push_back(std::nullopt);
+                continue;
+            }
             sheet.rates.push_back(PrecedingPeriod(g.grant.base, sheet.staff.joined));
-            from = std::min(from, sheet.rates.back().from);
-            to = std::max(to, sheet.rates.back().to);
+            from = std::min(from, sheet.rates.back()->from);
+            to = std::max(to, sheet.rates.back()->to);
         }
         const std::vector<WorkRow> rows = ReadListing(db, sheet.staff.workCode, from, to);
-        for (AttendanceRate& r : sheet.rates) {
-            CountAttendance(r, rows, settings);
+        for (std::optional<AttendanceRate>& r : sheet.rates) {
+            if (r) {
+                CountAttendance(*r, rows, settings);
+            }
         }
         names << (sheet.staff.name.isEmpty() ? sheet.staff.code : sheet.staff.name);
         sheets.push_back(std::move(sheet));
@@ -114,14 +121,15 @@ xls::Workbook LeaveLedgerWorkbook(const std::vector<LeaveSheet>& sheets, const Q
         int row = kGrantHeaderRow + 1;
         for (size_t i = 0; i < s.ledger.grants.size(); ++i) {
             const GrantLine& g = s.ledger.grants[i];
-            const AttendanceRate& r = s.rates[i];
+            const std::optional<AttendanceRate>& r = s.rates[i];
+            const QString none = QStringLiteral("-");
             QStringList texts = GrantLineTexts(g);
             texts << (g.grant.kind == GrantKind::Manual ? QStringLiteral("手動")
                                                         : QStringLiteral("自動"))
                   << patternText(g.grant.pattern)
-                  << formatDate(r.from) + QStringLiteral("～") + formatDate(r.to)
-                  << QString::number(r.attended) << QString::number(r.working) << rateText(r)
-                  << g.grant.note;
+                  << (r ? formatDate(r->from) + QStringLiteral("～") + formatDate(r->to) : none)
+                  << (r ? QString::number(r->attended) : none)
+                  << (r ? QString::number(r->working) : none) << rateText(r) << g.grant.note;
             for (int c = 0; c < texts.size(); ++c) {
                 sheet.setText(row, c, texts[c], figure(c) ? right : plain);
             }

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "labour/leave_book.h"
@@ -22,7 +23,9 @@ struct LeaveSheet {
     QString name;  ///< the sheet name (already made valid and unique)
     LeaveStaff staff;
     LeaveLedger ledger;
-    std::vector<AttendanceRate> rates;  ///< one per grant line, in the same order
+    /// One per grant line, in the same order; counted only for grants not lapsed by the
+    /// day of the ledger (the ones an administrator can still act on).
+    std::vector<std::optional<AttendanceRate>> rates;
 };
 
 /// The ledger sheets of every staff member with a grant or a day taken, in code order, as of
