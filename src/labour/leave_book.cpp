@@ -416,6 +416,8 @@ Outcome GrantLeave(Database& db, const LogContext& ctx, const QDateTime& now,
     Outcome o;
     {
         WriteTransaction tx(db);
+        // The automatic grants first, so that the one this grant replaces is known.
+        SyncStatutoryGrants(db, ctx, now, staff);
         LeaveGrant g;
         g.base = base;
         g.halves = halves;
