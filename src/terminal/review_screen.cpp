@@ -112,7 +112,7 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     const int width = twipsToPixels(TerminalWindow::kWideWidthTwips, &window);
     const int lineHeight = line->sizeHint().height() + 6;
     list->setGeometry(0, 0, width, window.height() - lineHeight);
-    line->setGeometry(6, window.height() - lineHeight, width - 12, lineHeight);
+    line->setGeometry(0, window.height() - lineHeight, width, lineHeight);
     line->setText(leave);
     list->clear();
     for (const DayFigures& day : r.days) {
@@ -150,6 +150,9 @@ void WireReviewScreen(TerminalWindow& window, PunchScreen& screen) {
     // The paid-leave balance and duty, one line under the grid.
     auto* line = new QLabel(k.明細->parentWidget());
     line->setObjectName(kLeaveLineName);
+    // Opaque, as the grid is: the punch screen's controls beneath stay covered.
+    line->setAutoFillBackground(true);
+    line->setIndent(6);
     line->hide();
     k.明細->installEventFilter(new HiddenWithGrid(k.明細, line));
     QObject::connect(k.確認, &QPushButton::clicked, &window,
