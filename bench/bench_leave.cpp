@@ -2,7 +2,8 @@
 // statutory grants each by 2025/05/31) with two years of work rows in the archive, five days
 // of leave a year among them, and the last 62 days in T_勤務:
 // - a clock-in with and without the leave reminder, on a day far from any duty deadline (no
-//   days read) and on a day within the warning days (the duty year's leave days read);
+//   days read) and on a day within the warning days (the duty year's leave days read), the
+//   grants already written (the steady state);
 // - the ledger of one staff member (sync, grants, every day taken), as 確認 and leave show
 //   read it;
 // - the ledger workbook of all 200 staff.
@@ -42,6 +43,9 @@ QString codeOf(int i) {
     return QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0'));
 }
 
+const tq::LogContext kContext{QStringLiteral("TERM01"), QStringLiteral("bench"),
+                              QStringLiteral("出勤・退勤")};
+
 const tq::Settings& siteSettings() {
     static const tq::Settings settings =
         tq::LoadSettings(QStringLiteral("[給与締日]\n末日\n[過日修正可能日]\n末日\n"
@@ -51,9 +55,6 @@ const tq::Settings& siteSettings() {
             .settings;
     return settings;
 }
-
-const tq::LogContext kContext{QStringLiteral("TERM01"), QStringLiteral("bench"),
-                              QStringLiteral("出勤・退勤")};
 
 struct Site {
     QTemporaryDir dir;
@@ -102,6 +103,14 @@ struct Site {
             }
         }
         tx.commit();
+        // The statutory grants written once, as the first look at each ledger does: the
+        // clock-ins below measure the steady state.
+        for (int i = 0; i < kStaff; ++i) {
+            const tq::Identification who =
+                tq::Identify(*db, codeOf(i), tq::wallClock(kFar, QTime(7, 0)));
+            tq::SyncStatutoryGrants(*db, kContext, tq::wallClock(kFar, QTime(7, 0)),
+                                    tq::LeaveStaffOf(who));
+        }
     }
 
     void clearDay(const QDate& day) {
