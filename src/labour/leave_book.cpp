@@ -96,9 +96,10 @@ Message warning(const QString& text) {
     return Message{text, Icon::Exclamation};
 }
 
-// Told after a change that was stored all the same.
+// Told after a change that was stored all the same, on one line (the tool prints each
+// message as one line).
 Message unreadable(const DbError& e) {
-    return warning(QStringLiteral("有給休暇の状況を読めませんでした。") + e.message());
+    return warning(QStringLiteral("有給休暇の状況を読めませんでした。") + e.message().simplified());
 }
 
 Outcome refusedWith(const QString& text) {

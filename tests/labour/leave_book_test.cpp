@@ -225,6 +225,22 @@ TEST_F(LeaveBookTest, ClockInRemindsOfAnOpenDutyRightAfterTheConfirmation) {
     EXPECT_EQ(texts(met), (QStringList{accepted, QStringLiteral("09/01の打刻がありません。")}));
 }
 
+TEST_F(LeaveBookTest, APunchStaysAcceptedWhenItsLeaveCannotBeRead) {
+    // The grant due on 2024/10/01 cannot be written: the clock-in is stored all the same.
+    FailingDatabase failing(*db, [](const Sql& s) {
+        return s.logText().startsWith(QStringLiteral("INSERT INTO T_有給付与"));
+    });
+    const QDateTime now = at(2025, 9, 1);
+    const Outcome o = ClockInWithLeaveReminder(failing, ctx, identify(kCode, now), settings, now);
+    EXPECT_TRUE(o.accepted);
+    EXPECT_EQ(texts(o), (QStringList{QStringLiteral("出勤を受け付けました。"),
+                                     QStringLiteral("有給休暇の状況を読めませんでした。disk I/O "
+                                                    "error")}));
+    EXPECT_EQ(o.messages[1].icon, Icon::Exclamation);
+    EXPECT_EQ(rows->work(kCode, now.date()).in, 900);
+    EXPECT_TRUE(ReadLeaveGrants(*db, kCode).empty()) << "nothing half-written";
+}
+
 TEST_F(LeaveBookTest, DutyListAndStatusLine) {
     rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"), QStringLiteral("A"),
                    QStringLiteral("2025/03/10"));
