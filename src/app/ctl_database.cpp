@@ -5,6 +5,7 @@
 
 #include "app/ctl_command.h"
 #include "app/ctl_site.h"
+#include "storage/leave_schema.h"
 #include "storage/schema.h"
 
 namespace tq::ctl {
@@ -17,8 +18,9 @@ const char kHelp[] =
     "\n"
     "  --db PATH   the database (default: the system file's [MDBName])\n"
     "\n"
-    "Output (UTF-8): \"database file: PATH\", then one \"damage: WHAT\" line per problem and\n"
-    "\"no damage found\" or \"N problems found\".\n"
+    "Output (UTF-8): \"database file: PATH\", one \"damage: WHAT\" line per problem, a\n"
+    "\"table: NAME: N rows\" line per paid-leave table (or that the next start creates it),\n"
+    "and \"no damage found\" or \"N problems found\".\n"
     "Exit status: 0 when sound, 1 when damaged or unreadable, 2 when the file does not exist or\n"
     "the options are wrong. The file is never created or changed.";
 
@@ -38,6 +40,7 @@ int checkDb(const QStringList& args) {
     }
     out(QStringLiteral("database file: ") + redactedDatabaseName(QDir::toNativeSeparators(path)));
     QStringList problems;
+    QStringList notes;
     std::unique_ptr<Database> db;
     try {
         db = openDatabaseToRead(path, QString::fromLatin1(kDatabasePassword));
@@ -62,6 +65,28 @@ int checkDb(const QStringList& args) {
                     problems << def.name + QStringLiteral(" is missing");
                 }
             }
+            // Tables of later versions: an older site gets them on its next start.
+            for (const TableDef& def : LeaveTableDefs()) {
+                switch (db->probeTable(def.name)) {
+                    case TableState::Missing:
+                        notes << def.name + QStringLiteral(
+                                                ": not created yet (the next start "
+                                                "of the terminal or a writing "
+                                                "command creates it)");
+                        break;
+                    case TableState::Broken:
+                        problems << def.name + QStringLiteral(" cannot be read");
+                        break;
+                    case TableState::Present: {
+                        auto rs = db->query(Sql(QStringLiteral("SELECT count(*) AS n FROM [") +
+                                                def.name + QLatin1Char(']')));
+                        notes << QStringLiteral("%1: %2 rows")
+                                     .arg(def.name)
+                                     .arg(rs->next() ? rs->integer(QStringLiteral("n")) : 0);
+                        break;
+                    }
+                }
+            }
         } catch (const DbError& e) {
             if (e.kind() == DbFailure::DiskFull || e.kind() == DbFailure::NoPermission ||
                 e.kind() == DbFailure::Busy) {
@@ -73,6 +98,9 @@ int checkDb(const QStringList& args) {
     }
     for (const QString& p : problems) {
         out(QStringLiteral("damage: ") + p);
+    }
+    for (const QString& n : notes) {
+        out(QStringLiteral("table: ") + n);
     }
     if (problems.isEmpty()) {
         out(QStringLiteral("no damage found"));

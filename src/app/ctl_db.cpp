@@ -9,6 +9,7 @@
 #include "app/ctl_command.h"
 #include "app/ctl_site.h"
 #include "storage/database.h"
+#include "storage/leave_schema.h"
 #include "storage/schema.h"
 
 namespace tq::ctl {
@@ -25,10 +26,10 @@ const char kInitHelp[] =
     "\n"
     "Exit status: 0, 1 when the database cannot be opened or a table is damaged, 2 wrong usage.";
 const char kMigrateHelp[] =
-    "Copies a site database, archives included, from an embedded file to a server or back in\n"
-    "one transaction, then compares the row count and a checksum of every table on both\n"
-    "sides. The target must hold no rows; the source is never changed. Prints one line per\n"
-    "table (name, rows, checksum) and a summary.\n"
+    "Copies a site database, archives and leave tables included, from an embedded file to a\n"
+    "server or back in one transaction, then compares the row count and a checksum of every\n"
+    "table on both sides. The target must hold no rows; the source is never changed. Prints\n"
+    "one line per table (name, rows, checksum) and a summary.\n"
     "\n"
     "  --from PATH_OR_URI   the site's database now\n"
     "  --to PATH_OR_URI     the new database (created when a file)\n"
@@ -42,8 +43,12 @@ constexpr int kRowsPerInsert = 50;
 
 /// The tables of a site, in the order they are copied.
 QStringList siteTables() {
-    return {QStringLiteral("T_担当者"), QStringLiteral("T_勤務"), QStringLiteral("T_ログ"),
-            kWorkArchiveTable, kLogArchiveTable};
+    QStringList tables{QStringLiteral("T_担当者"), QStringLiteral("T_勤務"),
+                       QStringLiteral("T_ログ"), kWorkArchiveTable, kLogArchiveTable};
+    for (const TableDef& def : LeaveTableDefs()) {
+        tables << def.name;
+    }
+    return tables;
 }
 
 QString bracketed(const QString& name) {

@@ -7,6 +7,7 @@
 #include "app/ctl_command.h"
 #include "app/ctl_site.h"
 #include "report/monthly_export.h"
+#include "report/workbook_file.h"
 #include "settings/settings.h"
 
 namespace tq::ctl {
@@ -18,9 +19,10 @@ const char kExportHelp[] =
     "sheet per employee with rows in the month that starts with the payroll period of --now,\n"
     "named yyyy年mm月度_勤務.xls after the period's last day, and beside it the month's 36\n"
     "agreement workbook yyyy年mm月度_36協定.xls (the lines of tq582ctl overtime, and each\n"
-    "employee's months of the agreement year). Prints the 36 agreement workbook's absolute\n"
-    "path, then the monthly workbook's as the last line; prints and writes nothing when\n"
-    "nobody has rows in the month.\n"
+    "employee's months of the agreement year) and the paid-leave ledger 年次有給休暇管理簿.xls\n"
+    "(one sheet per staff member with a grant or a day taken). Prints the 36 agreement\n"
+    "workbook's and the ledger's absolute paths, then the monthly workbook's as the last line;\n"
+    "prints and writes nothing when nobody has rows in the month.\n"
     "\n"
     "  --out DIR   the folder (default ../EXCEL, created when missing)\n"
     "  --db PATH   the database (default: the system file's [MDBName]); it is never created\n"
@@ -73,7 +75,7 @@ int exportWorkbook(const QStringList& args) {
                     if (book.status == ReplaceStatus::Replaced) {
                         out(book.path);
                     } else if (book.status == ReplaceStatus::Cancelled) {
-                        out(inUse);
+                        out(WorkbookInUseMessage(book.path));
                     }
                 }
                 for (const Message& m : r.outcome.messages) {

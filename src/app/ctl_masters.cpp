@@ -47,34 +47,13 @@ const char kShiftHelp[] =
     "\n"
     "Exit status: 0 done, 1 refused or a database failure, 2 wrong usage.";
 
-/// Parses the options after the action word; on a usage error returns nothing after printing.
-std::optional<Options> parse(const QStringList& args, const QStringList& valued,
-                             const QStringList& flags, const QStringList& required) {
-    Options opts(args, valued, flags);
-    if (!opts.ok()) {
-        usageError(opts.error());
-        return std::nullopt;
-    }
-    if (!opts.positional().isEmpty()) {
-        usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
-        return std::nullopt;
-    }
-    for (const QString& name : required) {
-        if (opts.value(name).trimmed().isEmpty()) {
-            usageError(QStringLiteral("option --%1 is required").arg(name));
-            return std::nullopt;
-        }
-    }
-    return opts;
-}
-
 int staffSet(const QStringList& args) {
-    const auto opts =
-        parse(args,
-              {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("type"),
-               QStringLiteral("joined"), QStringLiteral("left"), QStringLiteral("shift"),
-               QStringLiteral("now"), QStringLiteral("db")},
-              {QStringLiteral("no-overtime")}, {QStringLiteral("code"), QStringLiteral("name")});
+    const auto opts = parseActionOptions(
+        args,
+        {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("type"),
+         QStringLiteral("joined"), QStringLiteral("left"), QStringLiteral("shift"),
+         QStringLiteral("now"), QStringLiteral("db")},
+        {QStringLiteral("no-overtime")}, {QStringLiteral("code"), QStringLiteral("name")});
     if (!opts) {
         return kExitUsage;
     }
@@ -114,9 +93,9 @@ int staffSet(const QStringList& args) {
 }
 
 int staffDelete(const QStringList& args) {
-    const auto opts =
-        parse(args, {QStringLiteral("code"), QStringLiteral("now"), QStringLiteral("db")}, {},
-              {QStringLiteral("code")});
+    const auto opts = parseActionOptions(
+        args, {QStringLiteral("code"), QStringLiteral("now"), QStringLiteral("db")}, {},
+        {QStringLiteral("code")});
     if (!opts) {
         return kExitUsage;
     }
@@ -132,7 +111,7 @@ int staffDelete(const QStringList& args) {
 }
 
 int staffList(const QStringList& args) {
-    const auto opts = parse(args, {QStringLiteral("db")}, {}, {});
+    const auto opts = parseActionOptions(args, {QStringLiteral("db")}, {}, {});
     if (!opts) {
         return kExitUsage;
     }
@@ -161,10 +140,11 @@ std::optional<QDate> monthOption(const Options& opts) {
 }
 
 int shiftSet(const QStringList& args) {
-    const auto opts = parse(args,
-                            {QStringLiteral("code"), QStringLiteral("month"),
-                             QStringLiteral("days"), QStringLiteral("now"), QStringLiteral("db")},
-                            {}, {QStringLiteral("code"), QStringLiteral("month")});
+    const auto opts =
+        parseActionOptions(args,
+                           {QStringLiteral("code"), QStringLiteral("month"), QStringLiteral("days"),
+                            QStringLiteral("now"), QStringLiteral("db")},
+                           {}, {QStringLiteral("code"), QStringLiteral("month")});
     if (!opts) {
         return kExitUsage;
     }
@@ -209,9 +189,9 @@ int shiftSet(const QStringList& args) {
 }
 
 int shiftShow(const QStringList& args) {
-    const auto opts =
-        parse(args, {QStringLiteral("code"), QStringLiteral("month"), QStringLiteral("db")}, {},
-              {QStringLiteral("code"), QStringLiteral("month")});
+    const auto opts = parseActionOptions(
+        args, {QStringLiteral("code"), QStringLiteral("month"), QStringLiteral("db")}, {},
+        {QStringLiteral("code"), QStringLiteral("month")});
     if (!opts) {
         return kExitUsage;
     }
@@ -236,34 +216,20 @@ int shiftShow(const QStringList& args) {
         SiteAccess::Read);
 }
 
-/// Dispatches on the action word that follows the command name.
-int dispatch(const QStringList& args,
-             const std::vector<std::pair<QString, int (*)(const QStringList&)>>& actions) {
-    if (!args.isEmpty()) {
-        for (const auto& [word, fn] : actions) {
-            if (args.first() == word) {
-                return fn(args.mid(1));
-            }
-        }
-    }
-    return usageError(args.isEmpty() ? QStringLiteral("an action is required")
-                                     : QStringLiteral("unknown action %1").arg(args.first()));
-}
-
 const CtlCommand staffCommand(
     "staff", "staff set|delete|list [--code C] [options]",
     [](const QStringList& args) {
-        return dispatch(args, {{QStringLiteral("set"), staffSet},
-                               {QStringLiteral("delete"), staffDelete},
-                               {QStringLiteral("list"), staffList}});
+        return dispatchAction(args, {{QStringLiteral("set"), staffSet},
+                                     {QStringLiteral("delete"), staffDelete},
+                                     {QStringLiteral("list"), staffList}});
     },
     kStaffHelp);
 
 const CtlCommand shiftCommand(
     "shift", "shift set|show --code C --month yyyy/mm [options]",
     [](const QStringList& args) {
-        return dispatch(args,
-                        {{QStringLiteral("set"), shiftSet}, {QStringLiteral("show"), shiftShow}});
+        return dispatchAction(
+            args, {{QStringLiteral("set"), shiftSet}, {QStringLiteral("show"), shiftShow}});
     },
     kShiftHelp);
 

@@ -10,6 +10,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
+#include "labour/leave_book.h"
 #include "labour/overtime_watch.h"
 #include "report/monthly_export.h"
 #include "settings/settings.h"
@@ -100,9 +101,10 @@ int punch(const QStringList& args) {
             printOutcome(who.outcome);
             return kExitRefused;
         }
-        const Outcome o = action == QStringLiteral("in")
-                              ? ClockIn(db, toolLogContext(), who, in.settings, in.now)
-                              : ClockOutWatched(db, toolLogContext(), who, in.settings, in.now);
+        const Outcome o =
+            action == QStringLiteral("in")
+                ? ClockInWithLeaveReminder(db, toolLogContext(), who, in.settings, in.now)
+                : ClockOutWatched(db, toolLogContext(), who, in.settings, in.now);
         return printOutcome(o);
     });
 }

@@ -12,6 +12,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "common/datetime.h"
+#include "labour/leave_book.h"
 #include "labour/overtime_watch.h"
 #include "settings/settings.h"
 
@@ -101,7 +102,7 @@ int punchBatch(const QStringList& args) {
             const Identification who = Identify(db, p.code, p.at);
             const Outcome o = !who.identified()
                                   ? who.outcome
-                                  : (p.in ? ClockIn(db, ctx, who, settings, p.at)
+                                  : (p.in ? ClockInWithLeaveReminder(db, ctx, who, settings, p.at)
                                           : ClockOutWatched(db, ctx, who, settings, p.at));
             // One line per punch, written out before the next one starts: a caller that
             // stops this program knows exactly which punches were confirmed.

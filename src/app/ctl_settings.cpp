@@ -38,6 +38,7 @@ const char kHelp[] =
     "    ...                                      the value in force, followed by \" (default)\"\n"
     "                                             when the file does not set it or its value\n"
     "                                             is refused (a warning says why)\n"
+    "    [有給取得義務警告日数] = VALUE             \"60 (default)\" when not given\n"
     "  warning: line N: [KEY]: WHAT HAPPENS       one per problem, in line order; \"line N: \"\n"
     "                                             is left out when no line is concerned and\n"
     "                                             \"[KEY]: \" when no key is\n"
@@ -136,6 +137,10 @@ int checkSettings(const QStringList& args) {
         out(QStringLiteral("  ") + key.key + QStringLiteral(" = ") + key.value +
             (key.fromFile ? QString() : QStringLiteral(" (default)")));
     }
+    out(QStringLiteral("  ") + k有給取得義務警告日数Key.toString() + QStringLiteral(" = ") +
+        (loaded->origins.有給取得義務警告日数Line == 0
+             ? QStringLiteral("%1 (default)").arg(kDefaultLeaveDutyWarningDays)
+             : s.有給取得義務警告日数));
 
     const auto warnings = SettingsCheckWarnings(*loaded, overtime.warnings);
     for (const SettingsWarning& w : warnings) {

@@ -117,4 +117,37 @@ int printOutcome(const Outcome& outcome) {
     return outcome.accepted ? kExitOk : kExitRefused;
 }
 
+std::optional<Options> parseActionOptions(const QStringList& args, const QStringList& valued,
+                                          const QStringList& flags, const QStringList& required) {
+    Options opts(args, valued, flags);
+    if (!opts.ok()) {
+        usageError(opts.error());
+        return std::nullopt;
+    }
+    if (!opts.positional().isEmpty()) {
+        usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
+        return std::nullopt;
+    }
+    for (const QString& name : required) {
+        if (opts.value(name).trimmed().isEmpty()) {
+            usageError(QStringLiteral("option --%1 is required").arg(name));
+            return std::nullopt;
+        }
+    }
+    return opts;
+}
+
+int dispatchAction(const QStringList& args,
+                   const std::vector<std::pair<QString, ActionFn>>& actions) {
+    if (!args.isEmpty()) {
+        for (const auto& [word, fn] : actions) {
+            if (args.first() == word) {
+                return fn(args.mid(1));
+            }
+        }
+    }
+    return usageError(args.isEmpty() ? QStringLiteral("an action is required")
+                                     : QStringLiteral("unknown action %1").arg(args.first()));
+}
+
 }  // namespace tq::ctl

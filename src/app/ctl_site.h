@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/ctl_command.h"
 #include "common/outcome.h"
@@ -58,5 +60,15 @@ int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& b
 /// Prints the outcome's messages, one a line, to standard output, then a failure that came
 /// after the stored change to standard error; kExitOk when accepted (the change is stored).
 int printOutcome(const Outcome& outcome);
+
+/// Parses the options after an action word ("staff set ..."): no positional words, and each
+/// of `required` given and not blank. On a usage error prints it and returns nothing.
+std::optional<Options> parseActionOptions(const QStringList& args, const QStringList& valued,
+                                          const QStringList& flags, const QStringList& required);
+
+/// Runs the action named by the first word of `args` with the words after it.
+using ActionFn = int (*)(const QStringList&);
+int dispatchAction(const QStringList& args,
+                   const std::vector<std::pair<QString, ActionFn>>& actions);
 
 }  // namespace tq::ctl

@@ -7,6 +7,7 @@
 #include "attendance/review.h"
 #include "masters/staff.h"
 #include "report/compound_file.h"
+#include "report/leave_workbook.h"
 #include "report/overtime_workbook.h"
 
 namespace tq {
@@ -263,18 +264,33 @@ ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
             result.outcome.messages.push_back(saveFailure(result.path, written.error));
             break;
     }
-    if (result.status != ExportStatus::Written || overtime.empty()) {
+    if (result.status != ExportStatus::Written) {
         return result;
     }
-    CompanionWorkbook book;
-    book.path =
-        QDir::cleanPath(QDir(folder).absoluteFilePath(OvertimeWorkbookFileName(result.PeriodEnd)));
-    const ReplaceResult companion = writeWorkbook(book.path, OvertimeWorkbook(overtime), ask);
-    book.status = companion.status;
-    if (companion.status == ReplaceStatus::Failed) {
-        result.outcome.messages.push_back(saveFailure(book.path, companion.error));
+    if (!overtime.empty()) {
+        CompanionWorkbook book;
+        book.path = QDir::cleanPath(
+            QDir(folder).absoluteFilePath(OvertimeWorkbookFileName(result.PeriodEnd)));
+        const ReplaceResult companion = writeWorkbook(book.path, OvertimeWorkbook(overtime), ask);
+        book.status = companion.status;
+        if (companion.status == ReplaceStatus::Failed) {
+            result.outcome.messages.push_back(saveFailure(book.path, companion.error));
+        }
+        result.companions.push_back(book);
     }
-    result.companions.push_back(book);
+    const LeaveLedgerResult ledger =
+        WriteLeaveLedgerWorkbook(db, settings, CurrentTime.date(), folder, progress, ask);
+    if (ledger.status != ExportStatus::NoRows) {
+        CompanionWorkbook book;
+        book.path = ledger.path;
+        book.status = ledger.status == ExportStatus::Written     ? ReplaceStatus::Replaced
+                      : ledger.status == ExportStatus::Cancelled ? ReplaceStatus::Cancelled
+                                                                 : ReplaceStatus::Failed;
+        if (book.status == ReplaceStatus::Failed) {
+            result.outcome.messages.push_back(saveFailure(book.path, ledger.error));
+        }
+        result.companions.push_back(book);
+    }
     return result;
 }
 

@@ -78,7 +78,8 @@ struct ExportResult {
 /// `folder` (created when missing), as WorkbookFileName(PeriodEnd), and the month's 36
 /// agreement workbook beside it. The month starts on
 /// `ComputePeriod`'s PeriodStart and lasts one calendar month. Database failures are thrown
-/// as DbError before anything is written.
+/// as DbError before anything is written. Once the month is written, the paid-leave ledger
+/// (report/leave_workbook.h) is written beside it as a companion too.
 ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
                                    const QDateTime& CurrentTime, const QString& folder,
                                    const ExportProgress& progress, const AskRetry& ask);

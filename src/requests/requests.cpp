@@ -5,6 +5,7 @@
 #include "attendance/punch.h"
 #include "attendance/punch_sql.h"
 #include "common/datetime.h"
+#include "labour/leave_book.h"
 #include "requests/request_dates.h"
 #include "requests/request_sql.h"
 #include "requests/request_value.h"
@@ -127,6 +128,12 @@ RequestResult run(Database& db, const LogContext& ctx, const Identification& who
     r.outcome.messages.push_back(
         registering ? Message{name + QStringLiteral("を受け付けました。"), Icon::Information}
                     : warning(name + QStringLiteral("を取消しました。")));
+    // Leave beyond the balance is still the employee's to take; the shortfall is told.
+    if (registering && entry.kind == QStringLiteral("有給休暇")) {
+        if (auto m = LeaveShortfallWarning(db, ctx, who, CurrentTime, c.day)) {
+            r.outcome.messages.push_back(*m);
+        }
+    }
     return r;
 }
 

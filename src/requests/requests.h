@@ -73,7 +73,8 @@ struct RequestResult {
 /// with the day's shift) and logs it under mode word + caption ("申請登録", "訂正更新").
 /// Refused before anything is written: a kind the mode does not list, a missing or bad value
 /// of a kind that needs one, a day the mode does not offer, a day before joining or after
-/// leaving (those two days themselves are allowed).
+/// leaving (those two days themselves are allowed). 有給休暇 on a day no leave balance covers
+/// is stored all the same and followed by the warning "有給休暇の残日数がありません。".
 RequestResult RegisterRequest(Database& db, const LogContext& ctx, const Identification& who,
                               const Settings& settings, const RequestEntry& entry,
                               const QDateTime& CurrentTime);

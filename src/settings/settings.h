@@ -51,6 +51,10 @@ struct ShiftRules {
     QStringList 休憩時刻;
 };
 
+/// Days before a paid-leave duty's deadline from which it is called out, when the settings
+/// give no usable [有給取得義務警告日数].
+inline constexpr int kDefaultLeaveDutyWarningDays = 60;
+
 /// Everything `LoadSettings` fills.
 struct Settings {
     /// Rules per shift index 0..27 (index 0 is the common block).
@@ -66,11 +70,16 @@ struct Settings {
 
     /// The value of a common-block key, empty when it is not given.
     QString commonValue(QStringView key) const { return commonValues.value(key.toString()); }
+    /// Days before a 5-day paid-leave duty's deadline from which it is called out (site-wide).
+    QString 有給取得義務警告日数;
 
     /// The shift index of a day's shift code: the first item of `shiftCodes` equal to the
     /// code; a code that is not listed means the common block (index 0).
     int shiftIndex(const QString& code) const;
     const ShiftRules& rules(int shiftIndex) const;
+    /// [有給取得義務警告日数] when it is a whole number of days (0 to 9999); nothing otherwise
+    /// (then kDefaultLeaveDutyWarningDays holds).
+    std::optional<int> dutyWarningDays() const;
 };
 
 /// Something in the file that the loader skipped or that the calculation will read in a
@@ -101,6 +110,8 @@ struct SettingsOrigins {
     int 給与締日Line = 0;
     int 過日修正可能日Line = 0;
     QHash<QString, int> commonValueLines;  ///< by key, like Settings::commonValues
+    int 有給取得義務警告日数Line = 0;
+    int 有給取得義務警告日数Block = 0;  ///< the shift index of the block it was given in
 };
 
 struct LoadedSettings {

@@ -73,6 +73,7 @@ class Checker {
         checkDay(k給与締日Key.toString(), s.給与締日, loaded_.origins.給与締日Line);
         checkDay(k過日修正可能日Key.toString(), s.過日修正可能日,
                  loaded_.origins.過日修正可能日Line);
+        checkDutyWarningDays();
         return std::move(warnings_);
     }
 
@@ -349,6 +350,30 @@ class Checker {
             siteWarn(QStringLiteral("%1 is beyond the end of shorter months: in those it means "
                                     "the month's last day")
                          .arg(quoted(v)));
+        }
+    }
+
+    // Missing is fine: the default applies. A value in a shift block still holds for the site.
+    void checkDutyWarningDays() {
+        const SettingsOrigins& o = loaded_.origins;
+        const QString& v = loaded_.settings.有給取得義務警告日数;
+        const QString name = k有給取得義務警告日数Key.toString();
+        const int line = o.有給取得義務警告日数Line;
+        if (line == 0) {
+            return;
+        }
+        if (!loaded_.settings.dutyWarningDays()) {
+            warnings_.push_back({line, name,
+                                 QStringLiteral("%1 is not a whole number of days: %2 is used")
+                                     .arg(quoted(v))
+                                     .arg(kDefaultLeaveDutyWarningDays)});
+        }
+        if (o.有給取得義務警告日数Block > 0) {
+            warnings_.push_back(
+                {line, name,
+                 QStringLiteral("given in the block of shift %1: it belongs to the common block "
+                                "and holds for every shift all the same")
+                     .arg(quoted(loaded_.settings.shiftCodes.value(o.有給取得義務警告日数Block)))});
         }
     }
 

@@ -70,6 +70,9 @@ inline constexpr std::array<ListKey, kListKeyCount> kListKeys{{
 /// The two site-wide keys (not per shift; the last value wins).
 inline constexpr QStringView k給与締日Key = u"[給与締日]";
 inline constexpr QStringView k過日修正可能日Key = u"[過日修正可能日]";
+/// Site-wide, written in the common block: days before a paid-leave duty's deadline from which
+/// the terminal and the tool call it out.
+inline constexpr QStringView k有給取得義務警告日数Key = u"[有給取得義務警告日数]";
 
 /// Keys of rules for the whole site that are read in the common block only (in a shift block
 /// they are ignored with a warning): the working-time law's statutory rest day, week and the

@@ -19,4 +19,17 @@ const ShiftRules& Settings::rules(int shiftIndex) const {
     return shifts[static_cast<size_t>(shiftIndex)];
 }
 
+std::optional<int> Settings::dutyWarningDays() const {
+    const QString t = 有給取得義務警告日数.trimmed();
+    if (t.isEmpty() || t.size() > 4) {
+        return std::nullopt;
+    }
+    for (const QChar c : t) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+    }
+    return t.toInt();
+}
+
 }  // namespace tq

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "common/datetime.h"
+#include "storage/leave_schema.h"
 #include "storage/sql.h"
 
 namespace tq {
@@ -160,6 +161,12 @@ QString EnsureTables(Database& db) {
     for (const auto& [source, name] : archives) {
         if (!present.contains(name, Qt::CaseInsensitive)) {
             db.createTable(DefineArchiveTable(*source, name));
+        }
+    }
+    // Tables added after the first sites were set up: a site gets them on its next start.
+    for (const TableDef& def : LeaveTableDefs()) {
+        if (!present.contains(def.name, Qt::CaseInsensitive)) {
+            db.createTable(def);
         }
     }
     return QString();

@@ -32,7 +32,8 @@ TableDef DefineWorkTable();   ///< T_勤務
 
 /// Probes T_ログ, T_担当者 and T_勤務 in this order and creates each missing one (an existing
 /// table is never altered). Stops at the first broken table and returns its name; returns an
-/// empty string when all three are usable. The archive tables are created alongside.
+/// empty string when all three are usable. The archive tables and the leave tables
+/// (storage/leave_schema.h) are created alongside when missing.
 QString EnsureTables(Database& db);
 
 /// Tells what the move is doing, before each of its steps (copying, then deleting, the old

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "attendance/punch.h"
+#include "labour/leave_book.h"
 #include "labour/overtime_watch.h"
 #include "terminal/focus_rules.h"
 #include "terminal/review_screen.h"
@@ -90,8 +91,9 @@ void PunchScreen::punch(bool in) {
         const QDateTime now = window_.runClockCheck();
         Database& db = *window_.state().Conn;
         const Settings& settings = window_.state().settings;
-        const Outcome o = in ? ClockIn(db, window_.logContext(), who_, settings, now)
-                             : ClockOutWatched(db, window_.logContext(), who_, settings, now);
+        const Outcome o =
+            in ? ClockInWithLeaveReminder(db, window_.logContext(), who_, settings, now)
+               : ClockOutWatched(db, window_.logContext(), who_, settings, now);
         window_.showOutcome(o);
         if (!o.failureAfter.isEmpty()) {
             throw DbError(o.failureAfter);  // after the acceptance, as any database failure

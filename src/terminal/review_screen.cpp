@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "attendance/review.h"
+#include "labour/leave_book.h"
 #include "labour/overtime_watch.h"
 #include "terminal/punch_screen.h"
 #include "terminal/terminal_window.h"
@@ -21,25 +22,18 @@ namespace tq {
 
 namespace {
 
+/// The lines under the list, top to bottom: the month's overtime against the 36 agreement's
+/// limits, then the paid-leave balance and duty.
 const QString kOvertimeLine = QStringLiteral("時間外状況");
+const QString kLeaveLine = QStringLiteral("有給状況");
 
-/// The line under the list with the month's overtime against the 36 agreement's limits.
-QLabel* overtimeLine(TerminalWindow& window) {
-    QWidget* parent = window.controls().明細->parentWidget();
-    auto* label = parent->findChild<QLabel*>(kOvertimeLine, Qt::FindDirectChildrenOnly);
-    if (!label) {
-        label = new QLabel(parent);
-        label->setObjectName(kOvertimeLine);
-        label->setIndent(6);
-        // Opaque like the list above it: the punch screen's controls stay covered.
-        label->setAutoFillBackground(true);
-        label->hide();
-    }
-    return label;
+QLabel* lineUnderGrid(TerminalWindow& window, const QString& name) {
+    return window.controls().明細->parentWidget()->findChild<QLabel*>(name,
+                                                                      Qt::FindDirectChildrenOnly);
 }
 
 /// Ends the review on the End key of `明細`; every other key works as usual. The lines under
-/// the list go wherever the list goes.
+/// the list go wherever the list goes, whoever hides it.
 class ReviewKeys : public QObject {
   public:
     explicit ReviewKeys(TerminalWindow& window) : QObject(&window), window_(window) {}
@@ -50,7 +44,8 @@ class ReviewKeys : public QObject {
             return false;
         }
         if (event->type() == QEvent::Hide) {
-            overtimeLine(window_)->hide();
+            lineUnderGrid(window_, kOvertimeLine)->hide();
+            lineUnderGrid(window_, kLeaveLine)->hide();
         } else if (event->type() == QEvent::KeyPress &&
                    static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
             CloseReview(window_);
@@ -83,11 +78,16 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
     ReviewResult r;
     QString overtime;
+    QString leave;
     if (!window.guard([&] {
             r = MonthlyReview(*state.Conn, screen.current(), state.settings, state.CurrentTime);
             if (r.outcome.accepted) {
                 overtime = ReviewOvertimeLine(*state.Conn, screen.current(), r.period,
                                               state.settings, state.CurrentTime);
+                const LeaveStaff staff = LeaveStaffOf(screen.current());
+                leave = LeaveStatusLine(
+                    LoadLeaveLedger(*state.Conn, window.logContext(), state.CurrentTime, staff),
+                    staff, state.CurrentTime.date());
             }
         })) {
         return;
@@ -105,13 +105,26 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
 
     QTreeWidget* list = k.明細;
-    QLabel* line = overtimeLine(window);
+    // The list leaves room at the bottom for the lines under it that have something to say.
+    std::vector<std::pair<QLabel*, QString>> lines;
+    for (const auto& [name, text] :
+         {std::pair{kOvertimeLine, overtime}, std::pair{kLeaveLine, leave}}) {
+        QLabel* line = lineUnderGrid(window, name);
+        line->hide();
+        if (!text.isEmpty()) {
+            lines.emplace_back(line, text);
+        }
+    }
     const int width = twipsToPixels(TerminalWindow::kWideWidthTwips, &window);
     const int height = list->parentWidget()->height();
-    const int lineHeight = line->fontMetrics().height() + 8;
-    list->setGeometry(0, 0, width, height - lineHeight);
-    line->setGeometry(0, height - lineHeight, width, lineHeight);
-    line->setText(overtime);
+    const int lineHeight = list->fontMetrics().height() + 8;
+    int top = height - lineHeight * static_cast<int>(lines.size());
+    list->setGeometry(0, 0, width, top);
+    for (const auto& [line, text] : lines) {
+        line->setGeometry(0, top, width, lineHeight);
+        line->setText(text);
+        top += lineHeight;
+    }
     list->clear();
     for (const DayFigures& day : r.days) {
         AppendDetailRow(list, DisplayTexts(day));
@@ -121,8 +134,10 @@ void ShowReview(TerminalWindow& window, PunchScreen& screen) {
     }
     list->show();
     list->raise();
-    line->show();
-    line->raise();
+    for (const auto& [line, text] : lines) {
+        line->show();
+        line->raise();
+    }
     if (r.firstMissingRow >= 0) {
         list->topLevelItem(0)->setSelected(false);
         QTreeWidgetItem* row = list->topLevelItem(r.firstMissingRow);
@@ -145,6 +160,14 @@ void CloseReview(TerminalWindow& window) {
 void WireReviewScreen(TerminalWindow& window, PunchScreen& screen) {
     TerminalControls& k = window.controls();
     k.明細->installEventFilter(new ReviewKeys(window));
+    for (const QString& name : {kOvertimeLine, kLeaveLine}) {
+        auto* line = new QLabel(k.明細->parentWidget());
+        line->setObjectName(name);
+        // Opaque, as the grid is: the punch screen's controls beneath stay covered.
+        line->setAutoFillBackground(true);
+        line->setIndent(6);
+        line->hide();
+    }
     QObject::connect(k.確認, &QPushButton::clicked, &window,
                      [&window, &screen] { ShowReview(window, screen); });
 }

@@ -24,11 +24,11 @@ struct Site {
 TEST(CtlConventions, HelpAndVersionAtEveryLevel) {
     Site site;
     const QStringList commands = {
-        QStringLiteral("check-settings"), QStringLiteral("period"),     QStringLiteral("daytext"),
-        QStringLiteral("calc"),           QStringLiteral("staff"),      QStringLiteral("shift"),
-        QStringLiteral("punch"),          QStringLiteral("review"),     QStringLiteral("request"),
-        QStringLiteral("export"),         QStringLiteral("check-db"),   QStringLiteral("init"),
-        QStringLiteral("migrate"),        QStringLiteral("punch-batch")};
+        QStringLiteral("check-settings"), QStringLiteral("period"),      QStringLiteral("daytext"),
+        QStringLiteral("calc"),           QStringLiteral("staff"),       QStringLiteral("shift"),
+        QStringLiteral("punch"),          QStringLiteral("review"),      QStringLiteral("request"),
+        QStringLiteral("export"),         QStringLiteral("check-db"),    QStringLiteral("init"),
+        QStringLiteral("migrate"),        QStringLiteral("punch-batch"), QStringLiteral("leave")};
     const ToolRun top = site.run({QStringLiteral("--help")});
     EXPECT_EQ(top.exitCode, 0);
     EXPECT_TRUE(top.err.isEmpty()) << top.err.toStdString();

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "site_fixture.h"
+#include "storage/leave_schema.h"
 #include "storage/oplog.h"
 
 namespace tq::test {
@@ -32,8 +33,9 @@ ToolResult finish(QProcess& p) {
 /// Every row of every site table as text, sorted: what a copy must reproduce.
 QStringList dump(Database& db) {
     QStringList out;
-    for (const QString& t : {QStringLiteral("T_担当者"), QStringLiteral("T_勤務"),
-                             QStringLiteral("T_ログ"), kWorkArchiveTable, kLogArchiveTable}) {
+    for (const QString& t :
+         {QStringLiteral("T_担当者"), QStringLiteral("T_勤務"), QStringLiteral("T_ログ"),
+          kWorkArchiveTable, kLogArchiveTable, kWorkPatternTable, kLeaveGrantTable}) {
         auto rs = db.query(Sql(QStringLiteral("SELECT * FROM [") + t + QStringLiteral("]")));
         while (rs->next()) {
             QString line = t;
@@ -55,8 +57,13 @@ TEST_F(CtlDbTest, InitCreatesTheSiteTablesOnceAndWantsADatabase) {
                {QStringLiteral("init")});
     EXPECT_EQ(finish(none).exitCode, 2) << "--db is required";
 
-    const QStringList tables{QStringLiteral("T_担当者"), QStringLiteral("T_勤務"),
-                             QStringLiteral("T_ログ"), kWorkArchiveTable, kLogArchiveTable};
+    const QStringList tables{QStringLiteral("T_担当者"),
+                             QStringLiteral("T_勤務"),
+                             QStringLiteral("T_ログ"),
+                             kWorkArchiveTable,
+                             kLogArchiveTable,
+                             kWorkPatternTable,
+                             kLeaveGrantTable};
     for (const char* state : {"created", "present"}) {
         QProcess p;
         p.setWorkingDirectory(work);
@@ -106,8 +113,17 @@ TEST_F(CtlDbTest, MigrateCopiesEveryTableThereAndBackAndVerifiesIt) {
     WriteLog(*db, ctx, QDateTime(QDate(2024, 4, 1), QTime(9, 1), Qt::UTC), QStringLiteral("開始"),
              QStringLiteral("a\tb 'c' [d] #e#"));
     ASSERT_EQ(ArchiveOldRows(*db, QDate(2024, 3, 2)), std::make_pair(1, 1));
+    // Paid leave: a working pattern and a manual grant whose note holds quotes.
+    db->execute(Sql(QStringLiteral(
+        "INSERT INTO T_勤務形態 (担当者コード,適用開始日,週所定労働日数,週所定労働時間,登録日) "
+        "VALUES ('0001',#2024/04/01#,3,1440,#2024/04/01 09:00:00#)")));
+    Sql grant(
+        QStringLiteral("INSERT INTO T_有給付与 (担当者コード,基準日,付与区分,付与半日数,備考,"
+                       "登録日) VALUES ('0001',#2024/10/01#,'手動',13,"));
+    grant.text(QStringLiteral("紙の'管理簿'から")).raw(QStringLiteral(",#2024/10/01 09:00:00#)"));
+    db->execute(grant);
     const QStringList original = dump(*db);
-    ASSERT_EQ(original.size(), 3 + 3 + 4 + 1 + 1);
+    ASSERT_EQ(original.size(), 3 + 3 + 4 + 1 + 1 + 1 + 1);
 
     // There: into a database of the other engine where a server is available (a file
     // otherwise); and back into a third, empty one.
@@ -124,7 +140,8 @@ TEST_F(CtlDbTest, MigrateCopiesEveryTableThereAndBackAndVerifiesIt) {
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
         EXPECT_TRUE(out.contains(QStringLiteral("T_勤務\t3 rows\tsha256 "))) << out.toStdString();
         EXPECT_TRUE(out.contains(QStringLiteral("T_勤務_保存\t1 rows"))) << out.toStdString();
-        EXPECT_TRUE(out.contains(QStringLiteral("migrated 12 rows"))) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("T_有給付与\t1 rows"))) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("migrated 14 rows"))) << out.toStdString();
     }
     auto copy = back.open(false);
     EXPECT_EQ(dump(*copy), original);

@@ -121,6 +121,8 @@ TEST_F(CtlSiteTest, CheckDbReportsASoundFileAndDamage) {
     EXPECT_EQ(sound.exitCode, 0) << sound.err.toStdString();
     EXPECT_EQ(nonEmptyLines(sound.out),
               (QStringList{QStringLiteral("database file: ") + QDir::cleanPath(db),
+                           QStringLiteral("table: T_勤務形態: 0 rows"),
+                           QStringLiteral("table: T_有給付与: 0 rows"),
                            QStringLiteral("no damage found")}));
 
     // The second page damaged, as a failing disk would.

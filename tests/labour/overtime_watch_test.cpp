@@ -25,11 +25,7 @@ QString LabourRulesText() {
 
 class OvertimeWatchTest : public PunchTest {
   protected:
-    void SetUp() override {
-        PunchTest::SetUp();
-        if (IsSkipped()) {
-            return;
-        }
+    void SetUpSite() override {
         settings = LoadSettings(LabourRulesText().toUtf8()).settings;
         work = dir.filePath(QStringLiteral("TQ582"));
         writeFile(work + QStringLiteral("/TQ582.ini"), LabourRulesText().toUtf8());

@@ -75,6 +75,36 @@ TEST_F(CtlExportTest, WritesIntoExcelBesideTheWorkingDirectoryAndPrintsThePath) 
     EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("/out/2024年05月度_勤務.xls")));
 }
 
+TEST_F(CtlExportTest, PrintsTheLeaveLedgerBeforeTheMonthlyWorkbook) {
+    Sql s(
+        QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日,状態) VALUES "
+                       "('0001',#2024/05/07#,'有給休暇')"));
+    db->execute(s);
+    const QString month =
+        QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/2024年05月度_勤務.xls")));
+    const QString ledger =
+        QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/年次有給休暇管理簿.xls")));
+    const QString agreement =
+        QDir::cleanPath(dir.filePath(QStringLiteral("EXCEL/2024年05月度_36協定.xls")));
+    ToolRun t = exportAt(QStringLiteral("2024/05/20 12:00:00"));
+    EXPECT_EQ(t.exitCode, 0) << t.err.toStdString();
+    EXPECT_EQ(nonEmptyLines(t.out), (QStringList{agreement, ledger, month}));
+    QString error;
+    const auto book = xls::ReadXlsFile(readFile(ledger), &error);
+    ASSERT_TRUE(book) << error.toStdString();
+    EXPECT_EQ(book->sheets.at(0).text(0, 0), QStringLiteral("年次有給休暇管理簿"));
+
+    // The ledger open elsewhere: said so, the month written all the same, exit 1.
+    writeFile(dir.filePath(QStringLiteral("EXCEL/.~lock.年次有給休暇管理簿.xls#")),
+              QByteArray(",someone,otherhost,2024;"));
+    t = exportAt(QStringLiteral("2024/05/20 12:00:00"));
+    EXPECT_EQ(t.exitCode, 1);
+    EXPECT_EQ(nonEmptyLines(t.out), (QStringList{agreement,
+                                                 QStringLiteral("Excelブック(") + ledger +
+                                                     QStringLiteral(")を閉じてください。"),
+                                                 month}));
+}
+
 TEST_F(CtlExportTest, NobodyWithRowsPrintsAndWritesNothing) {
     const ToolRun t = exportAt(QStringLiteral("2024/05/20 12:00:00"));
     EXPECT_EQ(t.exitCode, 0);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <optional>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -12,6 +14,7 @@
 
 #include "../attendance/punch_fixture.h"
 #include "checker.h"
+#include "report/leave_workbook.h"
 #include "report/monthly_export.h"
 #include "report/xls_reader.h"
 
@@ -276,6 +279,99 @@ TEST(ExportNamesTest, SheetNamesFollowTheRulesForBadLongAndRepeatedNames) {
         EXPECT_TRUE(xls::IsValidSheetName(n)) << n.toStdString();
     }
     EXPECT_EQ(WorkbookFileName(QDate(2024, 3, 20)), QStringLiteral("2024年03月度_勤務.xls"));
+}
+
+TEST_F(ExportTest, TheLeaveLedgerIsWrittenBesideTheMonthlyWorkbook) {
+    // Joined 2023/10/01: 10 days on 2024/04/01; March: one day worked, one absent.
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田太郎"), QStringLiteral("A"),
+                   QStringLiteral("2023/10/01"));
+    rows->addWork(QStringLiteral("0001"), QDate(2024, 3, 4), QStringLiteral("A"), 830, 1730);
+    addState(QStringLiteral("0001"), QDate(2024, 3, 5), QStringLiteral("欠勤"));
+    addState(QStringLiteral("0001"), QDate(2024, 5, 10), QStringLiteral("有給休暇"));
+    // No joining day: a day of leave that no grant covers.
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"));
+    addState(QStringLiteral("0002"), QDate(2024, 5, 13), QStringLiteral("有給休暇"));
+    // Neither grants nor leave: no sheet.
+    rows->addStaff(QStringLiteral("0003"), QStringLiteral("佐藤"));
+    rows->addWork(QStringLiteral("0003"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
+
+    const QString ledgerPath = folder() + QStringLiteral("/年次有給休暇管理簿.xls");
+    auto ledgerStatus = [&](const ExportResult& r) {
+        for (const CompanionWorkbook& book : r.companions) {
+            if (book.path == ledgerPath) {
+                return std::optional<ReplaceStatus>(book.status);
+            }
+        }
+        return std::optional<ReplaceStatus>();
+    };
+    const ExportResult r = run();
+    ASSERT_EQ(r.status, ExportStatus::Written);
+    ASSERT_EQ(ledgerStatus(r), ReplaceStatus::Replaced);
+    EXPECT_TRUE(r.outcome.messages.empty());
+
+    const QStringList header{
+        QStringLiteral("基準日"),       QStringLiteral("付与日数"), QStringLiteral("取得日数"),
+        QStringLiteral("残日数"),       QStringLiteral("失効日"),   QStringLiteral("義務期限"),
+        QStringLiteral("義務期間取得"), QStringLiteral("取得義務"), QStringLiteral("区分"),
+        QStringLiteral("週所定"),       QStringLiteral("前期間"),   QStringLiteral("出勤日数"),
+        QStringLiteral("全労働日"),     QStringLiteral("出勤率"),   QStringLiteral("備考")};
+    const QStringList daysHeader{QStringLiteral("取得日"), QStringLiteral("使用した付与(基準日)")};
+    auto particulars = [](const char16_t* code, const char16_t* name, const char16_t* joined) {
+        return QStringList{QStringLiteral("社員コード"), QString::fromUtf16(code),
+                           QStringLiteral("氏名"),       QString::fromUtf16(name),
+                           QStringLiteral("入社年月日"), QString::fromUtf16(joined),
+                           QStringLiteral("作成日"),     QStringLiteral("2024/05/25")};
+    };
+    const QStringList title{QStringLiteral("年次有給休暇管理簿")};
+    const QList<QStringList> yamada{
+        title,
+        particulars(u"0001", u"山田太郎", u"2023/10/01"),
+        {},
+        header,
+        {QStringLiteral("2024/04/01"), QStringLiteral("10.0"), QStringLiteral("1.0"),
+         QStringLiteral("9.0"), QStringLiteral("2026/03/31"), QStringLiteral("2025/03/31"),
+         QStringLiteral("1.0"), QStringLiteral("残り4日"), QStringLiteral("自動"),
+         QStringLiteral("週5日 40:00"), QStringLiteral("2023/10/01～2024/03/31"),
+         QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("50.0% (80%未満)"), QString()},
+        {},
+        daysHeader,
+        {QStringLiteral("2024/05/10"), QStringLiteral("2024/04/01")}};
+    const QList<QStringList> suzuki{
+        title,
+        particulars(u"0002", u"鈴木", u"未登録"),
+        {},
+        header,
+        {QStringLiteral("未付与"), QStringLiteral("0.0"), QStringLiteral("1.0"),
+         QStringLiteral("-1.0"), QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"),
+         QStringLiteral("対象外")},
+        {QStringLiteral("入社年月日が未登録のため、法定の付与は自動では行われません。")},
+        {},
+        daysHeader,
+        {QStringLiteral("2024/05/13"), QStringLiteral("未付与")}};
+    const QJsonObject layout{
+        {QStringLiteral("columns"), QStringLiteral("A:O")},
+        {QStringLiteral("landscape"), true},
+        {QStringLiteral("print_scale"), 80},
+        {QStringLiteral("print_title_rows"), QStringLiteral("$4:$4")},
+    };
+    const CheckerRun check =
+        VerifyXls(ledgerPath,
+                  Expectations(layout, QJsonArray{ExpectedSheet(QStringLiteral("山田太郎"), yamada),
+                                                  ExpectedSheet(QStringLiteral("鈴木"), suzuki)}));
+    EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
+
+    // A ledger open in a spreadsheet program is asked about; giving up keeps the month.
+    writeFile(folder() + QStringLiteral("/.~lock.年次有給休暇管理簿.xls#"),
+              QByteArray(",someone,host,2024;"));
+    QStringList asked;
+    const ExportResult inUse = run([&](const QString& m) {
+        asked << m;
+        return false;
+    });
+    EXPECT_EQ(inUse.status, ExportStatus::Written);
+    EXPECT_EQ(ledgerStatus(inUse), ReplaceStatus::Cancelled);
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Excelブック(") + ledgerPath +
+                                 QStringLiteral(")を閉じてください。")});
 }
 
 TEST_F(ExportTest, NobodyWithRowsWritesNothing) {

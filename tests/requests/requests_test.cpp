@@ -124,7 +124,9 @@ TEST_F(RequestsTest, EveryKindRegistersOnADayWithoutARowAndIsLogged) {
         const RequestResult r = reg(kCorrection, dayText, c.kind, c.value, QStringLiteral("B"));
         ASSERT_TRUE(r.outcome.accepted) << c.kind.toStdString();
         EXPECT_EQ(r.after, EntryAfter::Ends);
-        ASSERT_EQ(r.outcome.messages.size(), 1u);
+        // Paid leave without any grant is stored and followed by the shortfall warning.
+        const bool leave = c.kind == QStringLiteral("有給休暇");
+        ASSERT_EQ(r.outcome.messages.size(), leave ? 2u : 1u);
         EXPECT_EQ(r.outcome.messages[0].text, QStringLiteral("訂正更新を受け付けました。"));
         EXPECT_EQ(r.outcome.messages[0].icon, Icon::Information);
 
@@ -175,13 +177,52 @@ TEST_F(RequestsTest, EveryKindRegistersOnADayWithoutARowAndIsLogged) {
                              "VALUES ('0001',#2024/05/06#,'B','18:30')"));
 }
 
+TEST_F(RequestsTest, PaidLeaveBeyondTheBalanceIsStoredWithAWarning) {
+    // Joined 2023/11/15: the first statutory grant (10 days) comes on 2024/05/15.
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"), QStringLiteral("A"),
+                   QStringLiteral("2023/11/15"));
+    Sql g(
+        QStringLiteral("INSERT INTO T_有給付与 (担当者コード,基準日,付与区分,付与半日数) VALUES "
+                       "('0002',#2024/04/01#,'手動',3)"));
+    db->execute(g);
+    const QString leave = QStringLiteral("有給休暇");
+    const QString none = QStringLiteral("有給休暇の残日数がありません。");
+    struct Case {
+        RequestMode mode;
+        QString day;
+        QStringList messages;
+    };
+    const Case cases[] = {
+        {kCorrection, QStringLiteral("2024/05/02"), {QStringLiteral("訂正更新を受け付けました。")}},
+        // Half a day was left for a whole day.
+        {kRequest,
+         QStringLiteral("2024/05/09"),
+         {QStringLiteral("申請登録を受け付けました。"), none}},
+        {kRequest,
+         QStringLiteral("2024/05/10"),
+         {QStringLiteral("申請登録を受け付けました。"), none}},
+        // After the coming 基準日 the statutory grant covers it, written or not.
+        {kRequest, QStringLiteral("2024/05/20"), {QStringLiteral("申請登録を受け付けました。")}},
+    };
+    for (const Case& c : cases) {
+        const RequestResult r =
+            submit(true, c.mode, c.day, leave, {}, QStringLiteral("A"), QStringLiteral("0002"));
+        EXPECT_TRUE(r.outcome.accepted) << c.day.toStdString();
+        EXPECT_EQ(texts(r.outcome), c.messages) << c.day.toStdString();
+        EXPECT_EQ(stored(parseDate(c.day), QStringLiteral("0002")).state, leave);
+        if (r.outcome.messages.size() == 2) {
+            EXPECT_EQ(r.outcome.messages[1].icon, Icon::Exclamation);
+        }
+    }
+}
+
 TEST_F(RequestsTest, ARegistrationOnADayWithARowReplacesOnlyWhatItWrites) {
     const QDate day(2024, 5, 9);
     rows->addWork(kCode, day, QStringLiteral("A"), 800, 1700);
     RequestResult r = reg(kRequest, QStringLiteral("2024/05/09"), QStringLiteral("有給休暇"),
                           QStringLiteral("時/分"), QStringLiteral("C"));
     ASSERT_TRUE(r.outcome.accepted);
-    EXPECT_EQ(texts(r.outcome), QStringList{QStringLiteral("申請登録を受け付けました。")});
+    EXPECT_EQ(texts(r.outcome).first(), QStringLiteral("申請登録を受け付けました。"));
     FullWork w = stored(day);
     EXPECT_EQ(w.in, 800);
     EXPECT_EQ(w.out, 1700);

@@ -157,6 +157,42 @@ TEST(CheckSettings, PayrollDays) {
     EXPECT_TRUE(warnings[1].message.contains(QStringLiteral("missing: treated as \"末日\"")));
 }
 
+TEST(CheckSettings, LeaveDutyWarningDays) {
+    struct Case {
+        const char* lines;     // after the site values and a clean common block
+        const char16_t* part;  // nullptr: no warning
+        int days;              // as the terminal reads it
+    };
+    const Case cases[] = {
+        {"", nullptr, 60},
+        {"[有給取得義務警告日数]\n30\n", nullptr, 30},
+        {"[有給取得義務警告日数]\n0\n", nullptr, 0},
+        {"[有給取得義務警告日数]\n三十\n", u"\"三十\" is not a whole number of days: 60 is used",
+         60},
+        {"[有給取得義務警告日数]\n-1\n", u"is not a whole number of days", 60},
+        {"{ｼﾌﾄ}\nA\n[有給取得義務警告日数]\n45\n", u"belongs to the common block", 45},
+    };
+    for (const Case& c : cases) {
+        QString text = QStringLiteral("[給与締日]\n20\n[過日修正可能日]\n25\n") + cleanBlock() +
+                       QString::fromUtf8(c.lines);
+        if (text.contains(QStringLiteral("{ｼﾌﾄ}"))) {
+            text += cleanBlock();  // a shift block of its own rules
+        }
+        const LoadedSettings loaded = loadText(text);
+        EXPECT_EQ(loaded.settings.dutyWarningDays().value_or(60), c.days) << c.lines;
+        const auto warnings = SettingsCheckWarnings(loaded);
+        if (!c.part) {
+            EXPECT_TRUE(warnings.empty()) << c.lines << "\n" << describe(warnings);
+            continue;
+        }
+        ASSERT_EQ(warnings.size(), 1u) << c.lines << "\n" << describe(warnings);
+        EXPECT_EQ(warnings[0].key, QStringLiteral("[有給取得義務警告日数]"));
+        EXPECT_GT(warnings[0].line, 0);
+        EXPECT_TRUE(warnings[0].message.contains(QString::fromUtf16(c.part)))
+            << warnings[0].message.toStdString();
+    }
+}
+
 TEST(CheckSettings, TimesListsAndShiftCodes) {
     const QString head = QStringLiteral("[給与締日]\n20\n[過日修正可能日]\n25\n") + cleanBlock();
     const int b = 5 + 28;  // the first line after the common block
@@ -279,6 +315,7 @@ TEST(CheckSettingsTool, ExitCodesAndWarningLines) {
           QStringLiteral("  [始業時刻] = 09:00"), QStringLiteral("  [休日](2) = 祝祭日"),
           QStringLiteral("shift 1 \"A\" (line 36):"), QStringLiteral("site:"),
           QStringLiteral("  [給与締日] = 20"), QStringLiteral("  [過日修正可能日] = 25"),
+          QStringLiteral("  [有給取得義務警告日数] = 60 (default)"),
           QStringLiteral("no warnings")}) {
         EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\n"
                                               << r.out.toStdString();

@@ -38,7 +38,7 @@ TEST_F(StorageTest, TwoProcessesWritingAtOnceLoseNoRow) {
         q.text(QString::fromLatin1(code));
         EXPECT_EQ(std::get<qint64>(single(q, QStringLiteral("n"))), kRows) << code;
     }
-    EXPECT_EQ(db->tableNames().size(), 5);
+    EXPECT_EQ(db->tableNames().size(), 7);
 }
 
 /// Runs statements on the test's server database past the engine. Gives the first value of

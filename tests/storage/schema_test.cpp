@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include "common/datetime.h"
+#include "storage/leave_schema.h"
 #include "storage/schema.h"
 #include "storage_support.h"
 
@@ -35,9 +36,11 @@ QStringList names(const std::vector<ColumnDef>& cols) {
 
 TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
     Database& d = openSite();
-    EXPECT_EQ(d.tableNames(), (QStringList{QStringLiteral("T_ログ"), QStringLiteral("T_担当者"),
-                                           QStringLiteral("T_勤務"), QStringLiteral("T_勤務_保存"),
-                                           QStringLiteral("T_ログ_保存")}));
+    EXPECT_EQ(
+        d.tableNames(),
+        (QStringList{QStringLiteral("T_ログ"), QStringLiteral("T_担当者"), QStringLiteral("T_勤務"),
+                     QStringLiteral("T_勤務_保存"), QStringLiteral("T_ログ_保存"),
+                     QStringLiteral("T_勤務形態"), QStringLiteral("T_有給付与")}));
 
     EXPECT_EQ(d.columnNames(QStringLiteral("T_ログ")),
               (QStringList{QStringLiteral("連番"), QStringLiteral("処理日時"),
@@ -65,7 +68,8 @@ TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
 
     // Types, sizes, defaults, descriptions, keys and indexes are kept in the file as defined.
     reopen();
-    for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+    for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable(),
+                                DefineWorkPatternTable(), DefineLeaveGrantTable()}) {
         const TableDef stored = db->describeTable(def.name);
         ASSERT_EQ(stored.columns.size(), def.columns.size()) << def.name.toStdString();
         for (size_t i = 0; i < def.columns.size(); ++i) {
@@ -116,7 +120,9 @@ TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
                           QStringLiteral("T_勤務_勤務日"),
                           QStringLiteral("T_ログ_PrimaryKey"),
                           QStringLiteral("T_担当者_PrimaryKey"),
-                          QStringLiteral("T_勤務_PrimaryKey")}
+                          QStringLiteral("T_勤務_PrimaryKey"),
+                          QStringLiteral("T_勤務形態_PrimaryKey"),
+                          QStringLiteral("T_有給付与_PrimaryKey")}
             : QStringList{QStringLiteral("処理日時順"),   QStringLiteral("プログラム別処理日時順"),
                           QStringLiteral("社員区分"),     QStringLiteral("PassWord"),
                           QStringLiteral("担当者コード"), QStringLiteral("勤務日")};
@@ -201,6 +207,39 @@ TEST_F(StorageTest, DefaultsKeyAndAutoNumber) {
         EXPECT_TRUE(numbers->dateTime(QStringLiteral("処理日時")).isValid()) << "Now() default";
     }
     EXPECT_EQ(seen, (QList<qint64>{1, 2, 4}));
+}
+
+TEST_F(StorageTest, AnOlderSiteGetsTheLeaveTablesOnItsNextStart) {
+    {
+        // A site set up before the leave tables existed, with a staff member.
+        auto d = site->open(true);
+        for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+            d->createTable(def);
+        }
+        d->execute(
+            Sql(QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord]) VALUES "
+                               "('0001','山田','0001')")));
+        EXPECT_FALSE(d->tableNames().contains(QStringLiteral("T_有給付与")));
+    }
+    reopen();
+    EXPECT_EQ(EnsureTables(*db), QString());
+    for (const TableDef& def : LeaveTableDefs()) {
+        EXPECT_EQ(db->probeTable(def.name), TableState::Present) << def.name.toStdString();
+        EXPECT_EQ(count(def.name), 0);
+    }
+    EXPECT_EQ(count(QStringLiteral("T_担当者")), 1);
+    // The grant key: one automatic and one manual grant per staff member and day.
+    const QString insert = QStringLiteral(
+        "INSERT INTO T_有給付与 (担当者コード,基準日,付与区分,付与半日数) VALUES ('0001',"
+        "#2024/10/01#,'%1',20)");
+    db->execute(Sql(insert.arg(QStringLiteral("自動"))));
+    db->execute(Sql(insert.arg(QStringLiteral("手動"))));
+    EXPECT_THROW(db->execute(Sql(insert.arg(QStringLiteral("手動")))), DbError);
+    auto rs = db->query(Sql(QStringLiteral("SELECT * FROM T_有給付与 WHERE 付与区分 = '自動'")));
+    ASSERT_TRUE(rs->next());
+    EXPECT_EQ(rs->integer(QStringLiteral("週所定労働日数")), 5) << "the full-time default";
+    EXPECT_EQ(rs->integer(QStringLiteral("週所定労働時間")), 2400);
+    EXPECT_TRUE(rs->dateTime(QStringLiteral("登録日")).isValid());
 }
 
 TEST_F(StorageTest, ExistingTablesAreNeverAltered) {

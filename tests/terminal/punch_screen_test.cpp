@@ -207,6 +207,44 @@ TEST_F(PunchScreenTest, ReviewFillsTheListSelectsTheFirstMissingDayAndEndReturns
     EXPECT_EQ(w->widthTwips(), TerminalWindow::kPunchWidthTwips);
 }
 
+TEST_F(PunchScreenTest, ClockInRemindsOfTheLeaveDutyAndTheReviewShowsTheBalanceUnderTheGrid) {
+    site.clock.current = wallClock(QDate(2024, 8, 5), QTime(8, 50));
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"), QStringLiteral("A"),
+                   QStringLiteral("2023/04/01"));
+    for (int d : {8, 9, 10}) {
+        Sql s(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日,状態) VALUES ("));
+        s.text(QStringLiteral("0002")).raw(QStringLiteral(",")).date(QDate(2024, 1, d));
+        db->execute(s.raw(QStringLiteral(",'有給休暇')")));
+    }
+    for (int d : {1, 2}) {
+        rows->addWork(QStringLiteral("0002"), QDate(2024, 8, d), QStringLiteral("A"), 830, 1730);
+    }
+    identify(QStringLiteral("0002"));
+    QTest::mouseClick(k().出勤, Qt::LeftButton);
+    ASSERT_EQ(site.boxes.shown.size(), 2u) << site.boxes.texts().join(u'\n').toStdString();
+    EXPECT_EQ(site.boxes.shown[0].text, QStringLiteral("出勤を受け付けました。"));
+    EXPECT_EQ(site.boxes.shown[1].text,
+              QStringLiteral("年次有給休暇をあと2日取得してください。(期限 2024/09/30)"));
+    EXPECT_EQ(site.boxes.shown[1].icon, Icon::Information);
+    EXPECT_EQ(site.boxes.shown[1].title, QStringLiteral("出勤・退勤"));
+
+    identify(QStringLiteral("0002"));
+    QTest::mouseClick(k().確認, Qt::LeftButton);
+    QTreeWidget* list = k().明細;
+    auto* line = w->findChild<QLabel*>(QStringLiteral("有給状況"));
+    ASSERT_TRUE(line);
+    ASSERT_TRUE(list->isVisible());
+    ASSERT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), QStringLiteral("有給休暇 残7.0日（2025/09/30に7.0日失効）　取得義務 "
+                                           "あと2日（期限 2024/09/30）"));
+    EXPECT_GE(line->geometry().top(), list->geometry().bottom());
+    EXPECT_LE(line->geometry().bottom(), list->parentWidget()->height());
+    EXPECT_FALSE(line->focusPolicy() & Qt::TabFocus);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_FALSE(line->isVisible()) << "the line goes with the grid";
+}
+
 TEST_F(PunchScreenTest, ReviewWithoutIdentificationOrWithoutRows) {
     QTest::mouseClick(k().確認, Qt::LeftButton);
     EXPECT_EQ(w->widthTwips(), TerminalWindow::kWideWidthTwips);

@@ -110,7 +110,7 @@ TEST(StartUp, ASystemFileNamingAServerStartsOnTheServer) {
         EXPECT_EQ(w.state().MdbName, uri);
         EXPECT_FALSE(QFile::exists(site.root() + QStringLiteral("/DB"))) << "no file made";
         auto db = openDatabase(uri, QString(), false);
-        EXPECT_EQ(db->tableNames().size(), 5);
+        EXPECT_EQ(db->tableNames().size(), 7);  // the site, archive and leave tables
         auto log = db->query(Sql(QStringLiteral("SELECT * FROM T_ログ")));
         ASSERT_TRUE(log->next());
         EXPECT_EQ(log->text(QStringLiteral("処理名")), QStringLiteral("開始"));
