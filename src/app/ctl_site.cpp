@@ -5,6 +5,7 @@
 
 #include "common/datetime.h"
 #include "common/sysinfo.h"
+#include "storage/leave_schema.h"
 #include "storage/schema.h"
 #include "storage/sysfile.h"
 #include "timesync/clock.h"
@@ -78,8 +79,8 @@ std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess acces
         }
         return db;
     }
-    // Reading opens read-only, so it also works on a read-only disk or folder, and creates
-    // nothing: the three tables must be there and readable.
+    // Reading opens read-only, so it also works on a read-only disk or folder: the three
+    // tables must be there and readable.
     auto db = openDatabaseToRead(path, QString::fromLatin1(kDatabasePassword));
     for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
         switch (db->probeTable(def.name)) {
@@ -90,6 +91,23 @@ std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess acces
                 throw DbError(def.name + QStringLiteral("が壊れています"));
             case TableState::Present:
                 break;
+        }
+    }
+    // Tables of later versions (the archives, the leave ledger) that an older site lacks are
+    // made as the terminal's next start would make them, where the database may be written;
+    // on a read-only disk the reader goes on without them.
+    QStringList later{kWorkArchiveTable, kLogArchiveTable};
+    for (const TableDef& def : LeaveTableDefs()) {
+        later << def.name;
+    }
+    const QStringList present = db->tableNames();
+    for (const QString& name : later) {
+        if (!present.contains(name, Qt::CaseInsensitive)) {
+            try {
+                EnsureTables(*openDatabase(path, QString::fromLatin1(kDatabasePassword), false));
+            } catch (const DbError&) {
+            }
+            break;
         }
     }
     return db;

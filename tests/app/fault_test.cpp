@@ -196,6 +196,28 @@ TEST_F(FaultTest, NoOutputOrLogRowEverHoldsTheServerPassword) {
     }
 }
 
+TEST_F(FaultTest, ReadingCommandsOfAnOlderSiteGetItsLaterTablesWhereTheyCanBeMade) {
+    // A site made before the archives and the leave ledger: only the three tables.
+    const TestDatabase older(dir.filePath(QStringLiteral("old/DB.mdb")));
+    {
+        auto d = older.open(true);
+        for (const TableDef& def : {DefineLogTable(), DefineStaffTable(), DefineWorkTable()}) {
+            d->createTable(def);
+        }
+        d->execute(
+            Sql(QStringLiteral("INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord]) "
+                               "VALUES ('0001','社員1','0001')")));
+    }
+    const QStringList onOlder{QStringLiteral("--db"), older.name()};
+    for (const QStringList& command :
+         {QStringList{QStringLiteral("leave"), QStringLiteral("show"), QStringLiteral("--code"),
+                      StaffCode(1), QStringLiteral("--now"), kNow},
+          QStringList{QStringLiteral("staff"), QStringLiteral("list")}}) {
+        const ToolRun r = runTool(work, command + onOlder);
+        EXPECT_EQ(r.exitCode, 0) << command.join(u' ').toStdString() << ": " << r.err.toStdString();
+    }
+}
+
 TEST_F(FaultTest, ReadingCommandsWorkOnAReadOnlyDisk) {
     if (testOnServer()) {
         GTEST_SKIP() << "files and their disks belong to the embedded engine";
