@@ -171,7 +171,7 @@ int leaveShow(const QStringList& args) {
     if (!now) {
         return usageError(error);
     }
-    return withStaff(*opts, SiteAccess::Read, [&](Database& db, const LeaveStaff& staff) {
+    return withStaff(*opts, SiteAccess::Existing, [&](Database& db, const LeaveStaff& staff) {
         for (const QString& line :
              LedgerTextLines(LoadLeaveLedger(db, toolLogContext(), *now, staff), staff)) {
             out(line);
@@ -207,7 +207,7 @@ int leaveDuty(const QStringList& args) {
             }
             return lines.empty() ? kExitOk : kExitRefused;
         },
-        SiteAccess::Read);
+        SiteAccess::Existing);
 }
 
 const CtlCommand leaveCommand(

@@ -71,8 +71,9 @@ LogContext toolLogContext() {
 
 std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access) {
     const QString path = siteDatabasePath(opts);
-    if (access == SiteAccess::Write) {
-        auto db = openDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+    if (access != SiteAccess::Read) {
+        auto db =
+            openDatabase(path, QString::fromLatin1(kDatabasePassword), access == SiteAccess::Write);
         const QString broken = EnsureTables(*db);
         if (!broken.isEmpty()) {
             throw DbError(broken + QStringLiteral("が壊れています"));
@@ -120,8 +121,8 @@ int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& b
         return body(*db);
     } catch (const DbError& e) {
         err(e.message());
-        return access == SiteAccess::Read && e.kind() == DbFailure::NotFound ? kExitUsage
-                                                                             : kExitRefused;
+        return access != SiteAccess::Write && e.kind() == DbFailure::NotFound ? kExitUsage
+                                                                              : kExitRefused;
     }
 }
 

@@ -42,8 +42,10 @@ std::optional<LoadedSettings> loadSiteSettings(const Options& opts);
 /// The tool's log context: this computer, the effective user, program name "tq582ctl".
 LogContext toolLogContext();
 
-/// Whether a command writes to the site database. Only writing commands create it.
-enum class SiteAccess { Read, Write };
+/// Whether a command writes to the site database. Only writing commands create it; reading
+/// ones open it read-only. `Existing` is for commands that mostly read yet record what fell
+/// due on the way (the statutory leave grants): the database is written but never created.
+enum class SiteAccess { Read, Existing, Write };
 
 /// Opens the site database. For writing, the file, its folder and missing tables are created
 /// as the terminal does at start-up; for reading, the database is opened read-only, a missing
@@ -52,8 +54,8 @@ enum class SiteAccess { Read, Write };
 std::unique_ptr<Database> openSiteDatabase(const Options& opts, SiteAccess access);
 
 /// Runs `body` on the opened site database. Database failures are printed to standard error
-/// with the engine's message and give kExitRefused; a missing file for a reading command
-/// gives kExitUsage.
+/// with the engine's message and give kExitRefused; a missing file for a command that does not
+/// create it gives kExitUsage.
 int withSiteDatabase(const Options& opts, const std::function<int(Database&)>& body,
                      SiteAccess access = SiteAccess::Write);
 

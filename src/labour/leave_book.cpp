@@ -322,8 +322,8 @@ std::optional<Message> LeaveDutyReminder(Database& db, const LogContext& ctx,
 Outcome ClockInWithLeaveReminder(Database& db, const LogContext& ctx, const Identification& who,
                                  const Settings& settings, const QDateTime& CurrentTime) {
     Outcome o = ClockIn(db, ctx, who, settings, CurrentTime);
-    if (!o.accepted) {
-        return o;
+    if (!o.accepted || !o.failureAfter.isEmpty()) {
+        return o;  // a database that just failed is not asked again
     }
     std::optional<Message> reminder;
     try {
