@@ -130,7 +130,8 @@ void BM_WriterOnly(benchmark::State& state) {
     }
     qsizetype size = 0;
     for (auto _ : state) {
-        const auto bytes = tq::xls::XlsFileBytes(tq::MonthlyWorkbook(sheets), nullptr);
+        const auto bytes = tq::xls::XlsFileBytes(
+            tq::MonthlyWorkbook(sheets, tq::PayrollMonth{kFirst, kFirst.addDays(30)}), nullptr);
         size = bytes ? bytes->size() : 0;
         benchmark::DoNotOptimize(size);
     }
