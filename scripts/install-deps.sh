@@ -13,6 +13,8 @@ packages=(
   python3 python3-xlrd
   # the readers of the workbook checker (../shared/tools/xls/install_deps.sh installs the same)
   python3-olefile libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl
+  # the workbook printed to PDF by a real spreadsheet program, one page per sheet
+  libreoffice-calc-nogui
   clang libclang-rt-14-dev
   sqlcipher file desktop-file-utils
   tzdata
