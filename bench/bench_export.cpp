@@ -44,6 +44,20 @@ const tq::Settings& siteSettings() {
     return settings;
 }
 
+/// Staff member number `s` (from 0), with overtime and shift A.
+void addStaff(tq::Database& db, const QString& code, int s) {
+    tq::Sql staff(
+        QStringLiteral("INSERT INTO T_担当者 "
+                       "(担当者コード,担当者名,[PassWord],残業計算区分,勤務シフト) VALUES ("));
+    staff.text(code)
+        .raw(QStringLiteral(","))
+        .text(QStringLiteral("社員 %1").arg(s + 1))
+        .raw(QStringLiteral(","))
+        .text(code)
+        .raw(QStringLiteral(",'有','A')"));
+    db.execute(staff);
+}
+
 struct Site {
     QTemporaryDir dir;
     std::unique_ptr<tq::Database> db;
@@ -55,16 +69,7 @@ struct Site {
         tq::WriteTransaction tx(*db);
         for (int s = 0; s < kStaff; ++s) {
             const QString code = QStringLiteral("%1").arg(s + 1, 4, 10, QLatin1Char('0'));
-            tq::Sql staff(QStringLiteral(
-                "INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],残業計算区分,勤務シフト) "
-                "VALUES ("));
-            staff.text(code)
-                .raw(QStringLiteral(","))
-                .text(QStringLiteral("社員 %1").arg(s + 1))
-                .raw(QStringLiteral(","))
-                .text(code)
-                .raw(QStringLiteral(",'有','A')"));
-            db->execute(staff);
+            addStaff(*db, code, s);
             for (int d = 0; d < 31; ++d) {
                 const QDate day = kFirst.addDays(d);
                 tq::Sql work(
@@ -111,16 +116,7 @@ struct ArchivedSite {
         const QDate last(2024, 5, 31);
         for (int s = 0; s < kStaff; ++s) {
             const QString code = QStringLiteral("%1").arg(s + 1, 4, 10, QLatin1Char('0'));
-            tq::Sql staff(QStringLiteral(
-                "INSERT INTO T_担当者 (担当者コード,担当者名,[PassWord],残業計算区分,勤務シフト) "
-                "VALUES ("));
-            staff.text(code)
-                .raw(QStringLiteral(","))
-                .text(QStringLiteral("社員 %1").arg(s + 1))
-                .raw(QStringLiteral(","))
-                .text(code)
-                .raw(QStringLiteral(",'有','A')"));
-            db->execute(staff);
+            addStaff(*db, code, s);
             for (int first = 0; first < kArchivedDays; first += kRowsPerInsert) {
                 tq::Sql rows(QStringLiteral(
                     "INSERT INTO [T_勤務_保存] (担当者コード,勤務日,シフト,出勤時刻,退勤時刻,"

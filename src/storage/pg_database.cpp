@@ -463,16 +463,7 @@ class PgDatabase final : public Database {
                                       "pg_advisory_xact_lock(%1)")
                                       .arg(kWriteLockKey);
             try {
-                try {
-                    simple(begin);
-                } catch (const DbError&) {
-                    // Nothing was written yet: a connection that died while the terminal
-                    // stood idle (a server restarted overnight) is made again once.
-                    if (!lastWasLostConnection_ || !reconnect()) {
-                        throw;
-                    }
-                    simple(begin);
-                }
+                beginOnce(begin);
             } catch (const DbError& e) {
                 abandon();
                 if (lastWasLockTimeout_) {
@@ -502,14 +493,7 @@ class PgDatabase final : public Database {
         const QString begin =
             QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SELECT 1");
         try {
-            try {
-                simple(begin);
-            } catch (const DbError&) {
-                if (!lastWasLostConnection_ || !reconnect()) {
-                    throw;
-                }
-                simple(begin);
-            }
+            beginOnce(begin);
         } catch (const DbError&) {
             abandon();
             throw;
@@ -885,6 +869,19 @@ class PgDatabase final : public Database {
             }
         }
         return out;
+    }
+
+    /// Begins the outermost transaction. Nothing was written yet: a connection that died
+    /// while the terminal stood idle (a server restarted overnight) is made again once.
+    void beginOnce(const QString& begin) {
+        try {
+            simple(begin);
+        } catch (const DbError&) {
+            if (!lastWasLostConnection_ || !reconnect()) {
+                throw;
+            }
+            simple(begin);
+        }
     }
 
     /// The server refuses a write in a read-only transaction anyway; saying so here names the
