@@ -11,6 +11,8 @@
 namespace tq::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 class CtlExportTest : public PunchTest {
   protected:
     void SetUp() override {
@@ -55,9 +57,11 @@ TEST_F(CtlExportTest, MonthNamesThePeriodWhoseClosingDayFallsInIt) {
     for (QDate d(2024, 3, 15); d <= QDate(2024, 5, 31); d = d.addDays(7)) {
         rows->addWork(QStringLiteral("0001"), d, QStringLiteral("A"), 830, 1730);
     }
-    QString closing20 = PunchRulesText();
-    closing20.replace(QStringLiteral("[給与締日]\n末日"), QStringLiteral("[給与締日]\n20"));
-    writeFile(work + QStringLiteral("/closing20.ini"), closing20.toUtf8());
+    for (const char16_t* day : {u"20", u"30"}) {
+        QString closing = PunchRulesText();
+        closing.replace(u"[給与締日]\n末日"_s, u"[給与締日]\n"_s + QString::fromUtf16(day));
+        writeFile(work + u"/closing%1.ini"_s.arg(QString::fromUtf16(day)), closing.toUtf8());
+    }
     const struct {
         const char16_t* ini;
         const char16_t* month;
@@ -68,6 +72,9 @@ TEST_F(CtlExportTest, MonthNamesThePeriodWhoseClosingDayFallsInIt) {
         {u"TQ582.ini", u"2024/04", u"2024年04月度_勤務.xls", u"04/01", u"04/30"},
         {u"TQ582.ini", u"2024/3", u"2024年03月度_勤務.xls", u"03/01", u"03/31"},
         {u"closing20.ini", u"2024/05", u"2024年05月度_勤務.xls", u"04/21", u"05/20"},
+        // Closing day 30: March's month ends on the 30th, April's keeps the 31st of March.
+        {u"closing30.ini", u"2024/03", u"2024年03月度_勤務.xls", u"03/01", u"03/30"},
+        {u"closing30.ini", u"2024/04", u"2024年04月度_勤務.xls", u"03/31", u"04/30"},
     };
     for (const auto& c : cases) {
         const ToolRun t = exportAt(QStringLiteral("2024/06/03 12:00:00"),

@@ -504,38 +504,6 @@ TEST_F(ExportTest, EveryDayIsInExactlyOneMonthsWorkbookAndReviewWhateverTheClosi
     }
 }
 
-TEST_F(ExportTest, ClosingDayThirtyKeepsTheThirtiethOfAprilAndTheThirtyFirstOfMarchOnce) {
-    settings.給与締日 = QStringLiteral("30");
-    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
-    for (const QDate& d : {QDate(2026, 3, 30), QDate(2026, 3, 31), QDate(2026, 4, 30)}) {
-        rows->addWork(QStringLiteral("0001"), d, QStringLiteral("A"), 830, 1730);
-    }
-    const struct {
-        QDateTime now;
-        const char16_t* file;
-        QDate first, last;
-    } months[] = {
-        {wallClock(QDate(2026, 3, 20), QTime(9, 0)), u"2026年03月度_勤務.xls", QDate(2026, 3, 1),
-         QDate(2026, 3, 30)},
-        {wallClock(QDate(2026, 4, 20), QTime(9, 0)), u"2026年04月度_勤務.xls", QDate(2026, 3, 31),
-         QDate(2026, 4, 30)},
-    };
-    for (const auto& m : months) {
-        const ExportResult r = ExportMonthlyWorkbook(*db, settings, m.now, folder(), {}, {});
-        ASSERT_EQ(r.status, ExportStatus::Written);
-        EXPECT_EQ(QFileInfo(r.path).fileName(), QString::fromUtf16(m.file));
-        QString error;
-        const auto book = xls::ReadXlsFile(readFile(r.path), &error);
-        ASSERT_TRUE(book) << error.toStdString();
-        const xls::ReadSheet& s = book->sheets.at(0);
-        const int days = static_cast<int>(m.first.daysTo(m.last)) + 1;
-        EXPECT_EQ(s.text(1, 0), formatMonthDay(m.first));
-        EXPECT_EQ(s.text(days, 0), formatMonthDay(m.last));
-        EXPECT_EQ(s.text(days, 5), QStringLiteral("8:30")) << "the closing day was worked";
-        EXPECT_EQ(s.text(days + 1, 0), QStringLiteral("　")) << "then the separator row";
-    }
-}
-
 /// Every cell text of every sheet of a workbook file, sheet by sheet.
 QStringList cellTexts(const QString& path) {
     QString error;
