@@ -35,6 +35,7 @@ namespace {
 
 using catalog::AddCatalogRow;
 using catalog::adoxCode;
+using catalog::CatalogIndexRow;
 using catalog::quoteText;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
@@ -314,12 +315,7 @@ class PgDatabase final : public Database {
         for (const QString& statement : ddl) {
             run(statement, {});
         }
-        const QString insert = QStringLiteral("INSERT INTO ") + serverName(kCatalog) +
-                               QStringLiteral(
-                                   " (\"TableName\",\"Kind\",\"Ordinal\",\"Name\",\"TypeCode\","
-                                   "\"Size\",\"Scale\",\"AutoNumber\",\"DefaultText\","
-                                   "\"Description\",\"Columns\",\"IsUnique\") VALUES "
-                                   "($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)");
+        const QString insert = catalogInsert();
         qint64 ordinal = 0;
         for (const ColumnDef& c : def.columns) {
             run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
@@ -334,9 +330,28 @@ class PgDatabase final : public Database {
         }
         ordinal = 0;
         for (const IndexDef& ix : def.indexes) {
-            run(insert, {def.name, QStringLiteral("index"), ++ordinal, ix.name, qint64{0},
-                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
-                         ix.columns.join(QLatin1Char(',')), static_cast<qint64>(ix.unique)});
+            run(insert, CatalogIndexRow(def.name, ix, ++ordinal));
+        }
+        tx.commit();
+    }
+
+    void createIndex(const QString& table, const IndexDef& ix) override {
+        WriteTransaction tx(*this);
+        const QString actual = actualName(table);
+        if (actual.isEmpty()) {
+            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
+        }
+        ensureCatalog();
+        PgResult known = run(QStringLiteral("SELECT count(*), count(*) FILTER (WHERE \"Name\" = "
+                                            "$1) FROM ") +
+                                 serverName(kCatalog) +
+                                 QStringLiteral(" WHERE \"TableName\" = $2 AND \"Kind\" = 'index'"),
+                             {ix.name, table});
+        const qint64 indexes = QByteArray(PQgetvalue(known.get(), 0, 0)).toLongLong();
+        const bool recorded = QByteArray(PQgetvalue(known.get(), 0, 1)).toLongLong() > 0;
+        run(indexDdl(actual, ix), {});
+        if (!recorded) {
+            run(catalogInsert(), CatalogIndexRow(table, ix, indexes + 1));
         }
         tx.commit();
     }
@@ -397,6 +412,7 @@ class PgDatabase final : public Database {
     }
 
     int execute(const Sql& statement) override {
+        refuseChangeWhileReading();
         const ServerStatement st = toServerStatement(statement);
         if (depth_ > 0) {
             return runInTransaction(st);
@@ -438,23 +454,16 @@ class PgDatabase final : public Database {
     }
 
     void beginWrite() override {
+        refuseChangeWhileReading();
         if (depth_ == 0) {
+            reading_ = false;
             // The transaction and the site's write lock, in one round trip.
             const QString begin = QStringLiteral(
                                       "BEGIN ISOLATION LEVEL READ COMMITTED; SELECT "
                                       "pg_advisory_xact_lock(%1)")
                                       .arg(kWriteLockKey);
             try {
-                try {
-                    simple(begin);
-                } catch (const DbError&) {
-                    // Nothing was written yet: a connection that died while the terminal
-                    // stood idle (a server restarted overnight) is made again once.
-                    if (!lastWasLostConnection_ || !reconnect()) {
-                        throw;
-                    }
-                    simple(begin);
-                }
+                beginOnce(begin);
             } catch (const DbError& e) {
                 abandon();
                 if (lastWasLockTimeout_) {
@@ -470,6 +479,26 @@ class PgDatabase final : public Database {
         } else {
             simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
         }
+        ++depth_;
+    }
+
+    void beginRead() override {
+        if (depth_ > 0) {
+            simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
+            ++depth_;
+            return;
+        }
+        // A snapshot that takes no lock: writers go on, and none of their changes shows. The
+        // snapshot is taken by the first statement after BEGIN, so one is run at once.
+        const QString begin =
+            QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SELECT 1");
+        try {
+            beginOnce(begin);
+        } catch (const DbError&) {
+            abandon();
+            throw;
+        }
+        reading_ = true;
         ++depth_;
     }
 
@@ -776,6 +805,26 @@ class PgDatabase final : public Database {
         return ddl;
     }
 
+    // An index is named after its table: index names are the schema's, not the table's.
+    static QString indexDdl(const QString& table, const IndexDef& ix) {
+        QStringList cols;
+        for (const QString& c : ix.columns) {
+            cols << serverName(c);
+        }
+        return QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+            .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
+                 serverName(table + QLatin1Char('_') + ix.name), serverName(table),
+                 cols.join(QLatin1Char(',')));
+    }
+
+    static QString catalogInsert() {
+        return QStringLiteral("INSERT INTO ") + serverName(kCatalog) +
+               QStringLiteral(
+                   " (\"TableName\",\"Kind\",\"Ordinal\",\"Name\",\"TypeCode\",\"Size\","
+                   "\"Scale\",\"AutoNumber\",\"DefaultText\",\"Description\",\"Columns\","
+                   "\"IsUnique\") VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)");
+    }
+
     // CREATE TABLE, its indexes and its comments.
     static QStringList tableDdl(const TableDef& def) {
         if (def.name.isEmpty() || def.columns.empty()) {
@@ -811,14 +860,7 @@ class PgDatabase final : public Database {
         QStringList out{QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") +
                         parts.join(QStringLiteral(", ")) + QLatin1Char(')')};
         for (const IndexDef& ix : def.indexes) {
-            QStringList cols;
-            for (const QString& c : ix.columns) {
-                cols << serverName(c);
-            }
-            out << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                       .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
-                            serverName(def.name + QLatin1Char('_') + ix.name), table,
-                            cols.join(QLatin1Char(',')));
+            out << indexDdl(def.name, ix);
         }
         for (const ColumnDef& c : def.columns) {
             if (!c.description.isEmpty()) {
@@ -829,9 +871,31 @@ class PgDatabase final : public Database {
         return out;
     }
 
+    /// Begins the outermost transaction. Nothing was written yet: a connection that died
+    /// while the terminal stood idle (a server restarted overnight) is made again once.
+    void beginOnce(const QString& begin) {
+        try {
+            simple(begin);
+        } catch (const DbError&) {
+            if (!lastWasLostConnection_ || !reconnect()) {
+                throw;
+            }
+            simple(begin);
+        }
+    }
+
+    /// The server refuses a write in a read-only transaction anyway; saying so here names the
+    /// fault of the caller instead of the server's words.
+    void refuseChangeWhileReading() const {
+        if (depth_ > 0 && reading_) {
+            throw DbError(QStringLiteral("a change was asked for inside a reading transaction"));
+        }
+    }
+
     PGconn* conn_;
     QString shownName_;
     int depth_ = 0;
+    bool reading_ = false;  ///< the outermost transaction (while depth_ > 0) is a reading one
     Oid citext_ = 0;
     bool lastWasConflict_ = false;
     bool lastWasLockTimeout_ = false;
