@@ -14,6 +14,8 @@ packages=(
   # checker ../shared/tools/xls/verify_xls needs besides, where it stands beside the repository
   python3 python3-xlrd libspreadsheet-parseexcel-perl
   python3-olefile libspreadsheet-writeexcel-perl
+  # the workbook printed to PDF by a real spreadsheet program, one page per sheet
+  libreoffice-calc-nogui
   clang libclang-rt-14-dev
   sqlcipher file desktop-file-utils
   tzdata

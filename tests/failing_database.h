@@ -18,6 +18,9 @@ class FailingDatabase : public Database {
         : inner_(inner), failWhen_(std::move(failWhen)), failQueryWhen_(std::move(failQueryWhen)) {}
     TableState probeTable(const QString& name) override { return inner_.probeTable(name); }
     void createTable(const TableDef& def) override { inner_.createTable(def); }
+    void createIndex(const QString& table, const IndexDef& index) override {
+        inner_.createIndex(table, index);
+    }
     QStringList tableNames() override { return inner_.tableNames(); }
     QStringList columnNames(const QString& table) override { return inner_.columnNames(table); }
     TableDef describeTable(const QString& table) override { return inner_.describeTable(table); }
@@ -34,6 +37,7 @@ class FailingDatabase : public Database {
         return inner_.query(statement);
     }
     void beginWrite() override { inner_.beginWrite(); }
+    void beginRead() override { inner_.beginRead(); }
     void commit() override { inner_.commit(); }
     void rollback() override { inner_.rollback(); }
 

@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <optional>
 
 #include "app/ctl_command.h"
 #include "app/ctl_site.h"
@@ -16,29 +18,42 @@ namespace {
 
 const char kExportHelp[] =
     "Writes the month's workbook as the terminal's 出力 button does, without opening it: one\n"
-    "sheet per employee with rows in the month that starts with the payroll period of --now,\n"
-    "named yyyy年mm月度_勤務.xls after the period's last day, and beside it the month's 36\n"
-    "agreement workbook yyyy年mm月度_36協定.xls (the lines of tq582ctl overtime, and each\n"
-    "employee's months of the agreement year) and the paid-leave ledger 年次有給休暇管理簿.xls\n"
-    "(one sheet per staff member with a grant or a day taken). Prints the 36 agreement\n"
-    "workbook's and the ledger's absolute paths, then the monthly workbook's as the last line;\n"
-    "prints and writes nothing when nobody has rows in the month.\n"
+    "sheet per employee with rows in the payroll month, from the day after one closing day\n"
+    "([給与締日]) to the next, named yyyy年mm月度_勤務.xls after the month of its closing day.\n"
+    "The month is the one that holds the first open day of --now, or the one --month names.\n"
+    "Beside it go the month's 36 agreement workbook yyyy年mm月度_36協定.xls (the lines of\n"
+    "tq582ctl overtime, and each employee's months of the agreement year) and the paid-leave\n"
+    "ledger 年次有給休暇管理簿.xls (one sheet per staff member with a grant or a day taken).\n"
+    "Prints the 36 agreement workbook's and the ledger's absolute paths, then the monthly\n"
+    "workbook's as the last line; prints and writes nothing when nobody has rows in the month.\n"
     "\n"
-    "  --out DIR   the folder (default ../EXCEL, created when missing)\n"
-    "  --db PATH   the database (default: the system file's [MDBName]); it is never created\n"
-    "  --ini FILE  the settings file (default TQ582.ini)\n"
-    "  --now T     \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now)\n"
+    "  --month yyyy/mm  the payroll month whose closing day falls in that calendar month\n"
+    "                   (for monthly jobs: --month of the month before exports it whole)\n"
+    "  --out DIR        the folder (default ../EXCEL, created when missing)\n"
+    "  --db PATH        the database (default: the system file's [MDBName]); never created\n"
+    "  --ini FILE       the settings file (default TQ582.ini)\n"
+    "  --now T          \"yyyy/mm/dd hh:nn:ss\", Japan time (default: now); days after it\n"
+    "                   are not yet missing\n"
     "\n"
     "Exit status: 0 written or nothing to write, 1 when a workbook is open in a spreadsheet\n"
     "program (the message on standard output), cannot be written or the database fails,\n"
-    "2 wrong usage. The monthly workbook is written even when the 36 agreement workbook\n"
-    "cannot be.";
+    "2 wrong usage. The monthly workbook is written even when the 36 agreement workbook or\n"
+    "the ledger cannot be.";
+
+/// "yyyy/mm" (one or two digits of month) as the first day of that month.
+std::optional<QDate> parseMonth(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^([0-9]{4})/([0-9]{1,2})$"));
+    const auto m = form.match(text);
+    const QDate first =
+        m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), 1) : QDate();
+    return first.isValid() ? std::optional<QDate>(first) : std::nullopt;
+}
 
 int exportWorkbook(const QStringList& args) {
-    Options opts(
-        args,
-        {QStringLiteral("db"), QStringLiteral("ini"), QStringLiteral("now"), QStringLiteral("out")},
-        {});
+    Options opts(args,
+                 {QStringLiteral("db"), QStringLiteral("ini"), QStringLiteral("now"),
+                  QStringLiteral("out"), QStringLiteral("month")},
+                 {});
     if (!opts.ok()) {
         return usageError(opts.error());
     }
@@ -50,10 +65,21 @@ int exportWorkbook(const QStringList& args) {
     if (!now) {
         return usageError(error);
     }
+    std::optional<QDate> named;
+    if (opts.has(QStringLiteral("month"))) {
+        named = parseMonth(opts.value(QStringLiteral("month")));
+        if (!named) {
+            return usageError(QStringLiteral("--month needs yyyy/mm, not %1")
+                                  .arg(opts.value(QStringLiteral("month"))));
+        }
+    }
     auto loaded = loadSiteSettings(opts);
     if (!loaded) {
         return kExitUsage;
     }
+    const PayrollMonth month =
+        named ? PayrollMonthEnding(named->year(), named->month(), loaded->settings)
+              : ExportMonth(*now, loaded->settings);
     const QString folder = QDir::current().absoluteFilePath(
         opts.value(QStringLiteral("out"), QStringLiteral("../EXCEL")));
 
@@ -62,7 +88,7 @@ int exportWorkbook(const QStringList& args) {
         auto db = openSiteDatabase(opts, SiteAccess::Read);
         // The tool cannot ask: a workbook in use is reported and nothing is written.
         QString inUse;
-        const ExportResult r = ExportMonthlyWorkbook(*db, loaded->settings, *now, folder, {},
+        const ExportResult r = ExportMonthlyWorkbook(*db, loaded->settings, month, *now, folder, {},
                                                      [&inUse](const QString& message) {
                                                          inUse = message;
                                                          return false;
@@ -102,8 +128,8 @@ int exportWorkbook(const QStringList& args) {
     }
 }
 
-const CtlCommand exportCommand("export", "export [--out DIR] [--now T]", exportWorkbook,
-                               kExportHelp);
+const CtlCommand exportCommand("export", "export [--month yyyy/mm] [--out DIR] [--now T]",
+                               exportWorkbook, kExportHelp);
 
 }  // namespace
 

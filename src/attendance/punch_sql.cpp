@@ -21,6 +21,21 @@ Sql& whereCodeAndDay(Sql& s, const QString& code, const QDate& day) {
         .date(day);
 }
 
+/// The listing over `table` ("T_勤務" or its archive), written as the review writes it.
+Sql listingOf(const QString& table, const QString& code, const QDate& start, const QDate& end) {
+    Sql s(
+        QStringLiteral("SELECT %1.*,T_担当者.入社年月日,T_担当者.退社年月日 FROM %1 LEFT JOIN "
+                       "T_担当者 ON %1.担当者コード = T_担当者.[PassWord] WHERE %1.担当者コード = ")
+            .arg(table));
+    s.text(code)
+        .raw(QStringLiteral(" AND %1.勤務日 >= ").arg(table))
+        .date(start)
+        .raw(QStringLiteral(" AND %1.勤務日 <= ").arg(table))
+        .date(end)
+        .raw(QStringLiteral(" ORDER BY %1.勤務日,%1.担当者コード").arg(table));
+    return s;
+}
+
 }  // namespace
 
 Sql StaffByPassWordQuery(const QString& code) {
@@ -91,16 +106,11 @@ Sql ClockOutUpdate(const QString& code, const QDate& day, const QString& shift, 
 }
 
 Sql ListingQuery(const QString& code, const QDate& start, const QDate& end) {
-    Sql s(QStringLiteral(
-        "SELECT T_勤務.*,T_担当者.入社年月日,T_担当者.退社年月日 FROM T_勤務 LEFT JOIN T_担当者 "
-        "ON T_勤務.担当者コード = T_担当者.[PassWord] WHERE T_勤務.担当者コード = "));
-    s.text(code)
-        .raw(QStringLiteral(" AND T_勤務.勤務日 >= "))
-        .date(start)
-        .raw(QStringLiteral(" AND T_勤務.勤務日 <= "))
-        .date(end)
-        .raw(QStringLiteral(" ORDER BY T_勤務.勤務日,T_勤務.担当者コード"));
-    return s;
+    return listingOf(QStringLiteral("T_勤務"), code, start, end);
+}
+
+Sql ArchivedListingQuery(const QString& code, const QDate& start, const QDate& end) {
+    return listingOf(QStringLiteral("T_勤務_保存"), code, start, end);
 }
 
 }  // namespace tq

@@ -36,5 +36,7 @@ Sql ClockOutUpdate(const QString& code, const QDate& day, const QString& shift, 
 /// One employee's work rows from `start` to `end` with the joining and leaving dates, in day
 /// order: the listing of the review, the export and the missing-punch check.
 Sql ListingQuery(const QString& code, const QDate& start, const QDate& end);
+/// The same listing of the rows moved to the archive table T_勤務_保存.
+Sql ArchivedListingQuery(const QString& code, const QDate& start, const QDate& end);
 
 }  // namespace tq

@@ -1,7 +1,10 @@
 #include "attendance/review.h"
 
+#include <iterator>
+
 #include "attendance/punch_sql.h"
 #include "common/datetime.h"
+#include "storage/schema.h"
 
 namespace tq {
 
@@ -25,6 +28,28 @@ std::optional<int> nullableTime(const ResultSet& rs, const QString& field) {
 
 bool hasField(const ResultSet& rs, const QString& field) {
     return rs.fieldNames().contains(field, Qt::CaseInsensitive);
+}
+
+std::vector<WorkRow> readRows(Database& db, const Sql& query) {
+    std::vector<WorkRow> rows;
+    auto rs = db.query(query);
+    while (rs->next()) {
+        rows.push_back(ReadWorkRow(*rs));
+    }
+    return rows;
+}
+
+std::vector<WorkRow> readArchived(Database& db, const QString& code, const QDate& start,
+                                  const QDate& end) {
+    try {
+        return readRows(db, ArchivedListingQuery(code, start, end));
+    } catch (const DbError&) {
+        // A database that no terminal of this version has started yet has nothing moved.
+        if (db.probeTable(kWorkArchiveTable) == TableState::Missing) {
+            return {};
+        }
+        throw;
+    }
 }
 
 }  // namespace
@@ -51,11 +76,27 @@ WorkRow ReadWorkRow(const ResultSet& rs) {
 
 std::vector<WorkRow> ReadListing(Database& db, const QString& code, const QDate& start,
                                  const QDate& end) {
-    std::vector<WorkRow> rows;
-    auto rs = db.query(ListingQuery(code, start, end));
-    while (rs->next()) {
-        rows.push_back(ReadWorkRow(*rs));
+    std::vector<WorkRow> live = readRows(db, ListingQuery(code, start, end));
+    const std::vector<WorkRow> archived = readArchived(db, code, start, end);
+    if (archived.empty()) {
+        return live;
     }
+    // Both lists are in day order. A day with a row in T_勤務 was written after its archived
+    // row was moved (a correction of a day still open), so that row is the day's.
+    std::vector<WorkRow> rows;
+    rows.reserve(live.size() + archived.size());
+    auto next = live.begin();
+    for (const WorkRow& a : archived) {
+        while (next != live.end() && next->勤務日 < a.勤務日) {
+            rows.push_back(std::move(*next++));
+        }
+        const bool replaced = next != live.end() && next->勤務日 == a.勤務日;
+        const bool repeated = !rows.empty() && rows.back().勤務日 == a.勤務日;
+        if (!replaced && !repeated) {
+            rows.push_back(a);
+        }
+    }
+    std::move(next, live.end(), std::back_inserter(rows));
     return rows;
 }
 

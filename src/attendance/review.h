@@ -22,7 +22,9 @@ namespace tq {
 /// carry no joining or leaving date).
 WorkRow ReadWorkRow(const ResultSet& rs);
 
-/// The employee's stored rows from `start` to `end`, in day order.
+/// The employee's stored rows from `start` to `end`, in day order, one per day: the rows of
+/// T_勤務 and, for the days it has none, those moved to the archive (the first one of a day),
+/// so that a month reads the same before and after its rows were moved.
 std::vector<WorkRow> ReadListing(Database& db, const QString& code, const QDate& start,
                                  const QDate& end);
 

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include "attendance/review.h"
+#include "common/datetime.h"
 #include "masters/staff.h"
 #include "report/compound_file.h"
 #include "report/leave_workbook.h"
@@ -152,11 +153,20 @@ std::array<QStringList, 4> TotalsRows(const MonthTotals& t) {
     return rows;
 }
 
-xls::Workbook MonthlyWorkbook(const std::vector<StaffSheet>& sheets) {
+QString SheetFooter(const QString& code, const PayrollMonth& month) {
+    QString shownCode = code;
+    shownCode.replace(u'&', QStringLiteral("&&"));  // "&" starts a code of the footer
+    return QStringLiteral("社員コード ") + shownCode + u'　' + formatDate(month.start) + u'～' +
+           formatDate(month.end);
+}
+
+xls::Workbook MonthlyWorkbook(const std::vector<StaffSheet>& sheets, const PayrollMonth& month) {
     using xls::CellFormat;
     using xls::HAlign;
     using xls::VAlign;
-    xls::Workbook book;
+    xls::Font font;
+    font.name = QStringLiteral("IPAGothic");
+    xls::Workbook book(font);
     const int header = book.addFormat(CellFormat{HAlign::Centre, VAlign::Centre, true, 0});
     const int plain = book.addFormat(CellFormat{HAlign::General, VAlign::Centre, true, 0});
     const int right = book.addFormat(CellFormat{HAlign::Right, VAlign::Centre, true, 0});
@@ -197,60 +207,100 @@ xls::Workbook MonthlyWorkbook(const std::vector<StaffSheet>& sheets) {
         p.headerMargin = 0;
         p.footerMargin = 0;
         p.headerLeft = QStringLiteral("&F          &A");
+        p.footerLeft = SheetFooter(s.code, month);
         p.printTitleRows = std::make_pair(0, 0);
     }
     return book;
 }
 
+PayrollMonth ExportMonth(const QDateTime& CurrentTime, const Settings& settings) {
+    return PayrollMonthOf(ComputePeriod(CurrentTime, settings).PeriodStart, settings);
+}
+
+std::vector<StaffSheet> MonthlySheets(Database& db, const Settings& settings,
+                                      const PayrollMonth& month, const QDateTime& CurrentTime,
+                                      const ExportProgress& progress) {
+    struct Member {
+        StaffRow staff;
+        std::vector<WorkRow> rows;
+    };
+    std::vector<Member> members;
+    {
+        // Every sheet shows the same moment, whatever other terminals write meanwhile. Nothing
+        // else runs on the connection until it ends: no events are let through while reading.
+        ReadTransaction snapshot(db);
+        for (StaffRow& staff : ListStaff(db)) {
+            // The work rows carry the staff member's password column, as the terminal stores it.
+            std::vector<WorkRow> rows = ReadListing(db, staff.password, month.start, month.end);
+            if (!rows.empty()) {
+                members.push_back(Member{std::move(staff), std::move(rows)});
+            }
+        }
+    }
+    QStringList staffNames;
+    for (const Member& m : members) {
+        staffNames << (m.staff.name.isEmpty() ? m.staff.code : m.staff.name);
+    }
+    const QStringList names = SheetNames(staffNames);
+    std::vector<StaffSheet> sheets;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const Member& m = members[i];
+        if (progress) {
+            progress(m.staff.name, static_cast<int>(i), static_cast<int>(members.size()));
+        }
+        StaffSheet sheet;
+        sheet.name = names[static_cast<qsizetype>(i)];
+        sheet.code = m.staff.code;
+        // Each member's own overtime flag decides whether their overtime bands count.
+        sheet.days =
+            WalkRows(m.rows, month.start, m.staff.overtime, settings, CurrentTime, sheet.totals);
+        QDate CalcDay = month.start.addDays(static_cast<qint64>(sheet.days.size()));
+        for (; CalcDay <= month.end; CalcDay = CalcDay.addDays(1)) {
+            sheet.days.push_back(BlankDay(CalcDay, settings));
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    return sheets;
+}
+
 ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
                                    const QDateTime& CurrentTime, const QString& folder,
                                    const ExportProgress& progress, const AskRetry& ask) {
+    return ExportMonthlyWorkbook(db, settings, ExportMonth(CurrentTime, settings), CurrentTime,
+                                 folder, progress, ask);
+}
+
+ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
+                                   const PayrollMonth& month, const QDateTime& CurrentTime,
+                                   const QString& folder, const ExportProgress& progress,
+                                   const AskRetry& ask) {
     ExportResult result;
-    const Period period = ComputePeriod(CurrentTime, settings);
-    result.PeriodStart = period.PeriodStart;
-    result.PeriodEnd = period.PeriodStart.addMonths(1).addDays(-1);
+    result.PeriodStart = month.start;
+    result.PeriodEnd = month.end;
     result.path =
         QDir::cleanPath(QDir(folder).absoluteFilePath(WorkbookFileName(result.PeriodEnd)));
 
-    const std::vector<StaffRow> staff = ListStaff(db);
+    // The sheets and the 36 agreement's figures show one moment of the database.
     std::vector<StaffSheet> sheets;
-    QStringList staffNames;
-    for (size_t i = 0; i < staff.size(); ++i) {
-        const StaffRow& member = staff[i];
-        // The work rows carry the staff member's password column, as the terminal stores it.
-        const std::vector<WorkRow> rows =
-            ReadListing(db, member.password, result.PeriodStart, result.PeriodEnd);
-        if (rows.empty()) {
-            continue;
+    std::vector<StaffOvertimeLine> overtime;
+    {
+        ReadTransaction snapshot(db);
+        sheets = MonthlySheets(db, settings, month, CurrentTime, progress);
+        if (!sheets.empty()) {
+            overtime =
+                OvertimeOfStaff(db, month.end.year(), month.end.month(), settings, CurrentTime);
         }
-        if (progress) {
-            progress(member.name, static_cast<int>(i), static_cast<int>(staff.size()));
-        }
-        StaffSheet sheet;
-        // Each member's own overtime flag decides whether their overtime bands count.
-        sheet.days = WalkRows(rows, result.PeriodStart, member.overtime, settings, CurrentTime,
-                              sheet.totals);
-        QDate CalcDay = result.PeriodStart.addDays(static_cast<qint64>(sheet.days.size()));
-        for (; CalcDay <= result.PeriodEnd; CalcDay = CalcDay.addDays(1)) {
-            sheet.days.push_back(BlankDay(CalcDay, settings));
-        }
-        staffNames << (member.name.isEmpty() ? member.code : member.name);
-        sheets.push_back(std::move(sheet));
     }
     if (sheets.empty()) {
         result.status = ExportStatus::NoRows;
         result.outcome.accepted = true;
         return result;
     }
-    result.sheetNames = SheetNames(staffNames);
-    for (size_t i = 0; i < sheets.size(); ++i) {
-        sheets[i].name = result.sheetNames[static_cast<qsizetype>(i)];
+    for (const StaffSheet& sheet : sheets) {
+        result.sheetNames << sheet.name;
     }
-    // Read with the month's rows, before anything is written.
-    const std::vector<StaffOvertimeLine> overtime = OvertimeOfStaff(
-        db, result.PeriodEnd.year(), result.PeriodEnd.month(), settings, CurrentTime);
 
-    const ReplaceResult written = writeWorkbook(result.path, MonthlyWorkbook(sheets), ask);
+    const ReplaceResult written = writeWorkbook(result.path, MonthlyWorkbook(sheets, month), ask);
     switch (written.status) {
         case ReplaceStatus::Replaced:
             result.status = ExportStatus::Written;

@@ -25,6 +25,7 @@ namespace tq {
 /// display spaces) and the totals of the walk.
 struct StaffSheet {
     QString name;  ///< the sheet name (already made valid and unique)
+    QString code;  ///< 担当者コード, printed in the page footer
     std::vector<DayFigures> days;
     MonthTotals totals;
 };
@@ -41,13 +42,32 @@ QStringList SheetNames(const QStringList& staffNames);
 /// The four totals rows (ordinary days, rest days, all days, absences), 17 texts each.
 std::array<QStringList, 4> TotalsRows(const MonthTotals& totals);
 
-/// The workbook of the given sheets: header row, day rows, separator row, totals rows, the
-/// formats, widths, frozen header and page set-up of the payroll sheets.
-xls::Workbook MonthlyWorkbook(const std::vector<StaffSheet>& sheets);
+/// The page footer of a sheet: "社員コード 0001　2026/10/21～2026/11/20", which tells apart on
+/// paper two staff members of the same name.
+QString SheetFooter(const QString& code, const PayrollMonth& month);
 
-/// Told before each staff member's sheet is made: the name, its number from 0 and the number
-/// of staff rows being looked at.
+/// The workbook of the given sheets of `month`: header row, day rows, separator row, totals
+/// rows, the formats, widths, frozen header and page set-up of the payroll sheets. The
+/// workbook's font is IPAGothic, whose half-width characters are exactly half as wide as its
+/// full-width ones: the column widths fitted to that are the real widths where it is
+/// installed (the terminal needs it), so each sheet of a month prints one page wide at 80 %.
+xls::Workbook MonthlyWorkbook(const std::vector<StaffSheet>& sheets, const PayrollMonth& month);
+
+/// Told before each staff member's sheet is calculated: the name, its number from 0 and the
+/// number of sheets.
 using ExportProgress = std::function<void(const QString& name, int index, int count)>;
+
+/// The payroll month that the export at `CurrentTime` covers: the one holding the first day
+/// ComputePeriod leaves open.
+PayrollMonth ExportMonth(const QDateTime& CurrentTime, const Settings& settings);
+
+/// The sheets of every staff member with rows in `month`, in code order, their names made
+/// valid and unique. All rows are read in one reading transaction, so the sheets show one
+/// moment of the database, before the calculation (and `progress`) begins. Database failures
+/// are thrown as DbError.
+std::vector<StaffSheet> MonthlySheets(Database& db, const Settings& settings,
+                                      const PayrollMonth& month, const QDateTime& CurrentTime,
+                                      const ExportProgress& progress);
 
 enum class ExportStatus {
     Written,    ///< the workbook was written to `path`
@@ -74,12 +94,15 @@ struct ExportResult {
     QDate PeriodEnd;
 };
 
-/// Exports the payroll month of `CurrentTime` for every staff member (in code order) into
-/// `folder` (created when missing), as WorkbookFileName(PeriodEnd), and the month's 36
-/// agreement workbook beside it. The month starts on
-/// `ComputePeriod`'s PeriodStart and lasts one calendar month. Database failures are thrown
-/// as DbError before anything is written. Once the month is written, the paid-leave ledger
-/// (report/leave_workbook.h) is written beside it as a companion too.
+/// Exports `month` for every staff member (in code order) into `folder` (created when
+/// missing), as WorkbookFileName(month's last day), and the month's 36 agreement workbook
+/// and the paid-leave ledger (report/leave_workbook.h) beside it as companions. Database
+/// failures are thrown as DbError before anything is written.
+ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
+                                   const PayrollMonth& month, const QDateTime& CurrentTime,
+                                   const QString& folder, const ExportProgress& progress,
+                                   const AskRetry& ask);
+/// The same for ExportMonth(CurrentTime).
 ExportResult ExportMonthlyWorkbook(Database& db, const Settings& settings,
                                    const QDateTime& CurrentTime, const QString& folder,
                                    const ExportProgress& progress, const AskRetry& ask);

@@ -62,6 +62,21 @@ void AddCatalogRow(TableDef& def, const std::function<QString(int)>& text,
     }
 }
 
+std::vector<SqlValue> CatalogIndexRow(const QString& table, const IndexDef& index, qint64 ordinal) {
+    return {table,
+            QStringLiteral("index"),
+            ordinal,
+            index.name,
+            qint64{0},
+            qint64{0},
+            qint64{0},
+            qint64{0},
+            QString(),
+            QString(),
+            index.columns.join(QLatin1Char(',')),
+            static_cast<qint64>(index.unique)};
+}
+
 QString quoteText(const QString& text) {
     QString t = text;
     t.replace(QLatin1Char('\''), QStringLiteral("''"));

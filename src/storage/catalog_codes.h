@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "storage/database.h"
 
@@ -20,6 +21,9 @@ ColumnType typeOfAdoxCode(int code);
 /// number, default, description, key or index columns (comma-separated) and unique.
 void AddCatalogRow(TableDef& def, const std::function<QString(int)>& text,
                    const std::function<qint64(int)>& number);
+/// The twelve values of an index's catalog row (table, kind, ordinal, name, ..., columns,
+/// unique), in the order both engines insert them.
+std::vector<SqlValue> CatalogIndexRow(const QString& table, const IndexDef& index, qint64 ordinal);
 /// The text between single quotes, quotes inside doubled.
 QString quoteText(const QString& text);
 

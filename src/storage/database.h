@@ -123,6 +123,9 @@ class Database {
     /// Creates a table with its keys, indexes, defaults and descriptions. A table of that name
     /// that exists already (another terminal may have created it meanwhile) is left as it is.
     virtual void createTable(const TableDef& def) = 0;
+    /// Adds an index to an existing table; one of that name already there is left as it is.
+    /// The catalog records it as if the table had been created with it.
+    virtual void createIndex(const QString& table, const IndexDef& index) = 0;
     /// The tables of the database in order of creation (the engine's own tables left out).
     virtual QStringList tableNames() = 0;
     /// The columns of a table as they are in the database, in order.
@@ -142,14 +145,21 @@ class Database {
     virtual void beginWrite() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    /// A reading transaction: every query until its commit sees the database as it was when
+    /// it began, whatever other connections write meanwhile; ended by `commit()` or
+    /// `rollback()`. Nothing may be written inside it. Begun inside another transaction it
+    /// reads that one's moment. This default takes the write lock, which also gives one
+    /// moment; an engine with snapshots overrides it so that writers are not held up.
+    virtual void beginRead() { beginWrite(); }
 
     /// After rows were copied into `table` with their auto-numbers given (a migration), makes
     /// the next automatic number follow the highest one present.
     virtual void syncAutoNumber(const QString& table) { (void)table; }
 
-    /// A transaction of this connection may pause for long between its statements (a copy
-    /// that reads the other database meanwhile). Otherwise a server ends a transaction left
-    /// waiting for more than a few seconds: a frozen terminal must not hold up the others.
+    /// A writing transaction of this connection may pause for long between its statements (a
+    /// copy that reads the other database meanwhile). Otherwise a server ends a writing
+    /// transaction left waiting for more than a few seconds: a frozen terminal must not hold
+    /// up the others.
     virtual void allowLongPauses() {}
 };
 
@@ -175,6 +185,24 @@ class WriteTransaction {
   private:
     Database& db_;
     bool done_ = false;
+};
+
+/// Ends a reading transaction when left (reading changes nothing, so commit and rollback
+/// are alike).
+class ReadTransaction {
+  public:
+    explicit ReadTransaction(Database& db) : db_(db) { db_.beginRead(); }
+    ~ReadTransaction() {
+        try {
+            db_.rollback();
+        } catch (...) {
+        }
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+  private:
+    Database& db_;
 };
 
 /// Opens (creating it and its missing folders when `create` is set and no file exists) the

@@ -36,6 +36,7 @@ namespace {
 
 using catalog::AddCatalogRow;
 using catalog::adoxCode;
+using catalog::CatalogIndexRow;
 using catalog::quoteText;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
@@ -267,9 +268,7 @@ class PgDatabase final : public Database {
     void setReadOnly() { readOnly_ = true; }
 
     /// Session settings every statement relies on: ISO dates, literal backslashes, the lock
-    /// wait. The site's times never depend on the session's zone. A transaction left waiting
-    /// longer than a few seconds (a terminal frozen inside it) is ended by the server, so that
-    /// it never holds the others' punches up beyond the lock wait.
+    /// wait. The site's times never depend on the session's zone.
     void setUp() {
         if (PQsetClientEncoding(conn_, "UTF8") != 0) {
             failConnection();
@@ -282,10 +281,8 @@ class PgDatabase final : public Database {
                               .arg(shownName_, QString::fromUtf8(encoding ? encoding : "?")));
         }
         simple(QStringLiteral("SET DateStyle = 'ISO, YMD'; SET standard_conforming_strings = on; "
-                              "SET lock_timeout = '%1s'; SET client_min_messages = warning; "
-                              "SET idle_in_transaction_session_timeout = '%2s'")
-                   .arg(kLockTimeoutSeconds)
-                   .arg(longPauses_ ? 0 : kIdleTransactionSeconds));
+                              "SET lock_timeout = '%1s'; SET client_min_messages = warning")
+                   .arg(kLockTimeoutSeconds));
         if (readOnly_) {
             simple(QStringLiteral("SET default_transaction_read_only = on"));
         }
@@ -331,12 +328,7 @@ class PgDatabase final : public Database {
         for (const QString& statement : ddl) {
             run(statement, {});
         }
-        const QString insert = QStringLiteral("INSERT INTO ") + serverName(kCatalog) +
-                               QStringLiteral(
-                                   " (\"TableName\",\"Kind\",\"Ordinal\",\"Name\",\"TypeCode\","
-                                   "\"Size\",\"Scale\",\"AutoNumber\",\"DefaultText\","
-                                   "\"Description\",\"Columns\",\"IsUnique\") VALUES "
-                                   "($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)");
+        const QString insert = catalogInsert();
         qint64 ordinal = 0;
         for (const ColumnDef& c : def.columns) {
             run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
@@ -351,9 +343,28 @@ class PgDatabase final : public Database {
         }
         ordinal = 0;
         for (const IndexDef& ix : def.indexes) {
-            run(insert, {def.name, QStringLiteral("index"), ++ordinal, ix.name, qint64{0},
-                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
-                         ix.columns.join(QLatin1Char(',')), static_cast<qint64>(ix.unique)});
+            run(insert, CatalogIndexRow(def.name, ix, ++ordinal));
+        }
+        tx.commit();
+    }
+
+    void createIndex(const QString& table, const IndexDef& ix) override {
+        WriteTransaction tx(*this);
+        const QString actual = actualName(table);
+        if (actual.isEmpty()) {
+            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
+        }
+        ensureCatalog();
+        PgResult known = run(QStringLiteral("SELECT count(*), count(*) FILTER (WHERE \"Name\" = "
+                                            "$1) FROM ") +
+                                 serverName(kCatalog) +
+                                 QStringLiteral(" WHERE \"TableName\" = $2 AND \"Kind\" = 'index'"),
+                             {ix.name, table});
+        const qint64 indexes = QByteArray(PQgetvalue(known.get(), 0, 0)).toLongLong();
+        const bool recorded = QByteArray(PQgetvalue(known.get(), 0, 1)).toLongLong() > 0;
+        run(indexDdl(actual, ix), {});
+        if (!recorded) {
+            run(catalogInsert(), CatalogIndexRow(table, ix, indexes + 1));
         }
         tx.commit();
     }
@@ -414,6 +425,7 @@ class PgDatabase final : public Database {
     }
 
     int execute(const Sql& statement) override {
+        refuseChangeWhileReading();
         const ServerStatement st = toServerStatement(statement);
         if (depth_ > 0) {
             return runInTransaction(st);
@@ -455,23 +467,20 @@ class PgDatabase final : public Database {
     }
 
     void beginWrite() override {
+        refuseChangeWhileReading();
         if (depth_ == 0) {
-            // The transaction and the site's write lock, in one round trip.
-            const QString begin = QStringLiteral(
-                                      "BEGIN ISOLATION LEVEL READ COMMITTED; SELECT "
-                                      "pg_advisory_xact_lock(%1)")
-                                      .arg(kWriteLockKey);
+            reading_ = false;
+            // The transaction and the site's write lock, in one round trip. A writer left
+            // waiting inside it for more than a few seconds (a terminal frozen or switched
+            // off) is ended by the server: it never holds the others up beyond the lock wait.
+            const QString begin =
+                QStringLiteral(
+                    "BEGIN ISOLATION LEVEL READ COMMITTED; SET LOCAL "
+                    "idle_in_transaction_session_timeout = '%1s'; SELECT pg_advisory_xact_lock(%2)")
+                    .arg(longPauses_ ? 0 : kIdleTransactionSeconds)
+                    .arg(kWriteLockKey);
             try {
-                try {
-                    simple(begin);
-                } catch (const DbError&) {
-                    // Nothing was written yet: a connection that died while the terminal
-                    // stood idle (a server restarted overnight) is made again once.
-                    if (!lastWasLostConnection_ || !reconnect()) {
-                        throw;
-                    }
-                    simple(begin);
-                }
+                beginOnce(begin);
             } catch (const DbError& e) {
                 abandon();
                 if (lastWasLockTimeout_) {
@@ -487,6 +496,26 @@ class PgDatabase final : public Database {
         } else {
             simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
         }
+        ++depth_;
+    }
+
+    void beginRead() override {
+        if (depth_ > 0) {
+            simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
+            ++depth_;
+            return;
+        }
+        // A snapshot that takes no lock: writers go on, and none of their changes shows. The
+        // snapshot is taken by the first statement after BEGIN, so one is run at once.
+        const QString begin =
+            QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SELECT 1");
+        try {
+            beginOnce(begin);
+        } catch (const DbError&) {
+            abandon();
+            throw;
+        }
+        reading_ = true;
         ++depth_;
     }
 
@@ -632,10 +661,7 @@ class PgDatabase final : public Database {
         return true;
     }
 
-    void allowLongPauses() override {
-        longPauses_ = true;
-        simple(QStringLiteral("SET idle_in_transaction_session_timeout = 0"));
-    }
+    void allowLongPauses() override { longPauses_ = true; }
 
     void check(const PgResult& r) {
         lastWasConflict_ = false;
@@ -820,6 +846,26 @@ class PgDatabase final : public Database {
         return ddl;
     }
 
+    // An index is named after its table: index names are the schema's, not the table's.
+    static QString indexDdl(const QString& table, const IndexDef& ix) {
+        QStringList cols;
+        for (const QString& c : ix.columns) {
+            cols << serverName(c);
+        }
+        return QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+            .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
+                 serverName(table + QLatin1Char('_') + ix.name), serverName(table),
+                 cols.join(QLatin1Char(',')));
+    }
+
+    static QString catalogInsert() {
+        return QStringLiteral("INSERT INTO ") + serverName(kCatalog) +
+               QStringLiteral(
+                   " (\"TableName\",\"Kind\",\"Ordinal\",\"Name\",\"TypeCode\",\"Size\","
+                   "\"Scale\",\"AutoNumber\",\"DefaultText\",\"Description\",\"Columns\","
+                   "\"IsUnique\") VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)");
+    }
+
     // CREATE TABLE, its indexes and its comments.
     static QStringList tableDdl(const TableDef& def) {
         if (def.name.isEmpty() || def.columns.empty()) {
@@ -855,14 +901,7 @@ class PgDatabase final : public Database {
         QStringList out{QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") +
                         parts.join(QStringLiteral(", ")) + QLatin1Char(')')};
         for (const IndexDef& ix : def.indexes) {
-            QStringList cols;
-            for (const QString& c : ix.columns) {
-                cols << serverName(c);
-            }
-            out << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                       .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
-                            serverName(def.name + QLatin1Char('_') + ix.name), table,
-                            cols.join(QLatin1Char(',')));
+            out << indexDdl(def.name, ix);
         }
         for (const ColumnDef& c : def.columns) {
             if (!c.description.isEmpty()) {
@@ -871,6 +910,27 @@ class PgDatabase final : public Database {
             }
         }
         return out;
+    }
+
+    /// Begins the outermost transaction. Nothing was written yet: a connection that died
+    /// while the terminal stood idle (a server restarted overnight) is made again once.
+    void beginOnce(const QString& begin) {
+        try {
+            simple(begin);
+        } catch (const DbError&) {
+            if (!lastWasLostConnection_ || !reconnect()) {
+                throw;
+            }
+            simple(begin);
+        }
+    }
+
+    /// The server refuses a write in a read-only transaction anyway; saying so here names the
+    /// fault of the caller instead of the server's words.
+    void refuseChangeWhileReading() const {
+        if (depth_ > 0 && reading_) {
+            throw DbError(QStringLiteral("a change was asked for inside a reading transaction"));
+        }
     }
 
     // Only the server's last word before it ends the session is kept; other notices go.
@@ -888,6 +948,7 @@ class PgDatabase final : public Database {
     bool longPauses_ = false;
     bool readOnly_ = false;
     int depth_ = 0;
+    bool reading_ = false;  ///< the outermost transaction (while depth_ > 0) is a reading one
     Oid citext_ = 0;
     bool lastWasConflict_ = false;
     bool lastWasLockTimeout_ = false;

@@ -1,5 +1,6 @@
 #include "storage/schema.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "common/datetime.h"
@@ -137,7 +138,17 @@ TableDef DefineArchiveTable(const TableDef& source, const QString& archiveName) 
     for (ColumnDef& c : t.columns) {
         c.autoIncrement = false;
     }
+    if (archiveName == kWorkArchiveTable) {
+        t.indexes.push_back(WorkArchiveIndex());
+    }
     return t;
+}
+
+IndexDef WorkArchiveIndex() {
+    // Index names are database-wide on the embedded engine: this one names its table.
+    return IndexDef{QStringLiteral("保存担当者別勤務日"),
+                    false,
+                    {QStringLiteral("担当者コード"), QStringLiteral("勤務日")}};
 }
 
 QString EnsureTables(Database& db) {
@@ -168,6 +179,12 @@ QString EnsureTables(Database& db) {
         if (!present.contains(def.name, Qt::CaseInsensitive)) {
             db.createTable(def);
         }
+    }
+    const IndexDef index = WorkArchiveIndex();
+    const std::vector<IndexDef> indexes = db.describeTable(kWorkArchiveTable).indexes;
+    if (std::none_of(indexes.begin(), indexes.end(),
+                     [&](const IndexDef& ix) { return ix.name == index.name; })) {
+        db.createIndex(kWorkArchiveTable, index);
     }
     return QString();
 }

@@ -20,11 +20,14 @@ void AddKey(TableDef& table, const QString& keyName, const QString& columnList);
 /// Adds an index (nulls allowed); `columnList` is comma-separated. An empty list adds nothing.
 void AddIndex(TableDef& table, const QString& indexName, bool unique, const QString& columnList);
 
-/// The archive tables: the same columns as T_勤務 and T_ログ, without key, auto-number or
-/// indexes, so that a moved row can never be refused.
+/// The archive tables: the same columns as T_勤務 and T_ログ, without key or auto-number, so
+/// that a moved row can never be refused. The work archive has one index (never unique), by
+/// which the listings of archived days read it.
 inline const QString kWorkArchiveTable = QStringLiteral("T_勤務_保存");
 inline const QString kLogArchiveTable = QStringLiteral("T_ログ_保存");
 TableDef DefineArchiveTable(const TableDef& source, const QString& archiveName);
+/// The work archive's index: 担当者コード, 勤務日.
+IndexDef WorkArchiveIndex();
 
 TableDef DefineLogTable();    ///< T_ログ
 TableDef DefineStaffTable();  ///< T_担当者
@@ -33,7 +36,8 @@ TableDef DefineWorkTable();   ///< T_勤務
 /// Probes T_ログ, T_担当者 and T_勤務 in this order and creates each missing one (an existing
 /// table is never altered). Stops at the first broken table and returns its name; returns an
 /// empty string when all three are usable. The archive tables and the leave tables
-/// (storage/leave_schema.h) are created alongside when missing.
+/// (storage/leave_schema.h) are created alongside when missing, and a work archive of an
+/// earlier version gets its index.
 QString EnsureTables(Database& db);
 
 /// Tells what the move is doing, before each of its steps (copying, then deleting, the old

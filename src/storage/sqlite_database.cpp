@@ -41,6 +41,7 @@ namespace {
 
 using catalog::AddCatalogRow;
 using catalog::adoxCode;
+using catalog::CatalogIndexRow;
 using catalog::quoteText;
 
 const QString kCatalog = QStringLiteral("TQ_Catalog");
@@ -602,20 +603,9 @@ class SqliteDatabase final : public Database {
         ensureCatalog();
         run(ddl, {});
         for (const IndexDef& ix : def.indexes) {
-            QStringList cols;
-            for (const QString& c : ix.columns) {
-                cols << quoteName(c);
-            }
-            run(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                    .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoteName(ix.name),
-                         quoteName(def.name), cols.join(QLatin1Char(','))),
-                {});
+            run(indexDdl(def.name, ix), {});
         }
-        const QString insert = QStringLiteral("INSERT INTO ") + kCatalog +
-                               QStringLiteral(
-                                   " (TableName,Kind,Ordinal,Name,TypeCode,Size,Scale,"
-                                   "AutoNumber,DefaultText,Description,Columns,IsUnique) "
-                                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+        const QString insert = catalogInsert();
         qint64 ordinal = 0;
         for (const ColumnDef& c : def.columns) {
             run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
@@ -630,9 +620,27 @@ class SqliteDatabase final : public Database {
         }
         ordinal = 0;
         for (const IndexDef& ix : def.indexes) {
-            run(insert, {def.name, QStringLiteral("index"), ++ordinal, ix.name, qint64{0},
-                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
-                         ix.columns.join(QLatin1Char(',')), static_cast<qint64>(ix.unique)});
+            run(insert, CatalogIndexRow(def.name, ix, ++ordinal));
+        }
+        tx.commit();
+    }
+
+    void createIndex(const QString& table, const IndexDef& ix) override {
+        WriteTransaction tx(*this);
+        if (!exists(table)) {
+            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
+        }
+        ensureCatalog();
+        Statement known(db_, QStringLiteral("SELECT count(*), coalesce(sum(Name = ?), 0) FROM ") +
+                                 kCatalog +
+                                 QStringLiteral(" WHERE TableName = ? AND Kind = 'index'"));
+        known.bind({ix.name, table});
+        known.step();
+        const qint64 indexes = std::get<qint64>(known.column(0, ReadAs::Integer));
+        const bool recorded = std::get<qint64>(known.column(1, ReadAs::Integer)) > 0;
+        run(indexDdl(table, ix), {});
+        if (!recorded) {
+            run(catalogInsert(), CatalogIndexRow(table, ix, indexes + 1));
         }
         tx.commit();
     }
@@ -694,6 +702,7 @@ class SqliteDatabase final : public Database {
     }
 
     int execute(const Sql& statement) override {
+        refuseChangeWhileReading();
         const EngineStatement es = toEngineStatement(statement);
         return run(es.text, es.values);
     }
@@ -706,8 +715,28 @@ class SqliteDatabase final : public Database {
     }
 
     void beginWrite() override {
+        refuseChangeWhileReading();
         if (depth_ == 0) {
             run(QStringLiteral("BEGIN IMMEDIATE"), {});
+            reading_ = false;
+        } else {
+            run(QStringLiteral("SAVEPOINT tq_%1").arg(depth_), {});
+        }
+        ++depth_;
+    }
+
+    void beginRead() override {
+        if (depth_ == 0) {
+            run(QStringLiteral("BEGIN"), {});
+            // The write-ahead log gives a reader the database as of its first read: read at
+            // once, so that the transaction's moment is its beginning.
+            try {
+                run(QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
+            } catch (const DbError&) {
+                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+            reading_ = true;
         } else {
             run(QStringLiteral("SAVEPOINT tq_%1").arg(depth_), {});
         }
@@ -761,6 +790,24 @@ class SqliteDatabase final : public Database {
         return find.step();
     }
 
+    /// Index names are the database's, not the table's: each index name is used once.
+    static QString indexDdl(const QString& table, const IndexDef& ix) {
+        QStringList cols;
+        for (const QString& c : ix.columns) {
+            cols << quoteName(c);
+        }
+        return QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+            .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoteName(ix.name),
+                 quoteName(table), cols.join(QLatin1Char(',')));
+    }
+
+    static QString catalogInsert() {
+        return QStringLiteral("INSERT INTO ") + kCatalog +
+               QStringLiteral(
+                   " (TableName,Kind,Ordinal,Name,TypeCode,Size,Scale,AutoNumber,DefaultText,"
+                   "Description,Columns,IsUnique) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+    }
+
     void ensureCatalog() {
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kCatalog +
                 QStringLiteral(" (TableName TEXT NOT NULL, Kind TEXT NOT NULL, Ordinal INTEGER "
@@ -810,8 +857,17 @@ class SqliteDatabase final : public Database {
                parts.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
 
+    /// A write inside a reading transaction would have to upgrade its snapshot, which fails
+    /// as soon as another connection has written; it is a fault of the caller.
+    void refuseChangeWhileReading() const {
+        if (depth_ > 0 && reading_) {
+            throw DbError(QStringLiteral("a change was asked for inside a reading transaction"));
+        }
+    }
+
     sqlite3* db_;
     int depth_ = 0;
+    bool reading_ = false;  ///< the outermost transaction (while depth_ > 0) is a reading one
 };
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 #include <memory>
 
@@ -20,7 +23,67 @@ namespace {
 
 const QString kObjectName = QStringLiteral("exportScreen");
 
+/// The desktop file ids that one association list gives the types, [Removed Associations]
+/// left out.
+QStringList associated(const QString& listPath, const QStringList& types) {
+    QFile f(listPath);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return {};
+    }
+    QStringList ids;
+    bool removed = false;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'[')) {
+            removed = line == u"[Removed Associations]";
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (removed || eq < 0 || !types.contains(line.left(eq).trimmed())) {
+            continue;
+        }
+        ids += line.mid(eq + 1).split(u';', Qt::SkipEmptyParts);
+    }
+    return ids;
+}
+
 }  // namespace
+
+bool DesktopOpensWorkbooks() {
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
+        return false;
+    }
+    // The type of .xls files and its other names.
+    const QStringList types{QStringLiteral("application/vnd.ms-excel"),
+                            QStringLiteral("application/msexcel"),
+                            QStringLiteral("application/x-msexcel")};
+    const QStringList appDirs =
+        QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    QStringList lists;
+    for (const QString& dir :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        lists << dir + QStringLiteral("/mimeapps.list");
+    }
+    for (const QString& dir : appDirs) {
+        lists << dir + QStringLiteral("/mimeapps.list") << dir + QStringLiteral("/defaults.list")
+              << dir + QStringLiteral("/mimeinfo.cache");
+    }
+    for (const QString& list : lists) {
+        for (const QString& id : associated(list, types)) {
+            for (const QString& dir : appDirs) {
+                if (QFileInfo::exists(dir + u'/' + id.trimmed())) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+QString WorkbookWrittenMessage(const QString& path) {
+    return QStringLiteral("Excelブック(") + path +
+           QStringLiteral(")を作成しました。\nこのコンピュータには開くプログラムがありません。");
+}
 
 ExportScreen::ExportScreen(TerminalWindow& window, PunchScreen& punch)
     : QObject(&window), window_(window), punch_(punch) {
@@ -28,6 +91,7 @@ ExportScreen::ExportScreen(TerminalWindow& window, PunchScreen& punch)
     openWorkbook = [](const QString& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
+    canOpenWorkbook = DesktopOpensWorkbooks;
 }
 
 void ExportScreen::run() {
@@ -57,7 +121,18 @@ void ExportScreen::run() {
         progress->setValue(index);
         QCoreApplication::processEvents();
     };
-    auto ask = [this](const QString& message) {
+    // The progress dialog goes before a question is asked: shown over the question it would
+    // take the input from it, and the window could never be answered again.
+    auto closeProgress = [&] {
+        if (progress) {
+            // The dialog had the focus: the window takes it back.
+            progress.reset();
+            window_.activateWindow();
+            QCoreApplication::processEvents();
+        }
+    };
+    auto ask = [&](const QString& message) {
+        closeProgress();
         return window_.askOkCancel(message, Icon::Exclamation);
     };
 
@@ -65,12 +140,7 @@ void ExportScreen::run() {
     const bool ran = window_.guard([&] {
         result = ExportMonthlyWorkbook(*state.Conn, state.settings, now, folder, report, ask);
     });
-    if (progress) {
-        // The dialog had the focus: the window takes it back before `PassWord` gets it.
-        progress.reset();
-        window_.activateWindow();
-        QCoreApplication::processEvents();
-    }
+    closeProgress();
     running_ = false;
     if (!ran) {
         return;
@@ -84,7 +154,12 @@ void ExportScreen::run() {
     }
     punch_.clearIdentity();
     window_.controls().PassWord->setFocus(Qt::OtherFocusReason);
-    if (result.status == ExportStatus::Written && openWorkbook) {
+    if (result.status != ExportStatus::Written) {
+        return;
+    }
+    if (canOpenWorkbook && !canOpenWorkbook()) {
+        window_.showMessage(Message{WorkbookWrittenMessage(result.path), Icon::Information});
+    } else if (openWorkbook) {
         openWorkbook(result.path);
     }
 }

@@ -19,9 +19,12 @@ class ExportScreen : public QObject {
     /// on a workbook in use or the file could not be written.
     void run();
 
-    /// Opens a finished workbook; by default with the desktop's program for the file type
-    /// (nothing happens where none is configured). Tests replace it.
+    /// Opens a finished workbook; by default with the desktop's program for the file type.
+    /// Tests replace it.
     std::function<void(const QString& path)> openWorkbook;
+    /// True when a program on this computer opens workbooks (by default
+    /// DesktopOpensWorkbooks); otherwise the terminal says where the workbook was written.
+    std::function<bool()> canOpenWorkbook;
     /// How long the export runs before the progress dialog appears.
     int progressDelayMs = 500;
 
@@ -30,6 +33,12 @@ class ExportScreen : public QObject {
     PunchScreen& punch_;
     bool running_ = false;
 };
+
+/// True when the desktop has a program for .xls files: the file opener is installed and an
+/// installed application is associated with their type (mimeapps.list, mimeinfo.cache).
+bool DesktopOpensWorkbooks();
+/// "Excelブック(<path>)を作成しました。" and why it is not opened.
+QString WorkbookWrittenMessage(const QString& path);
 
 /// Connects `出力`.
 void WireExportScreen(TerminalWindow& window, PunchScreen& punch);

@@ -12,6 +12,8 @@
 namespace tq::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 class CtlExportTest : public PunchTest {
   protected:
     void SetUpSite() override {
@@ -103,6 +105,51 @@ TEST_F(CtlExportTest, PrintsTheLeaveLedgerBeforeTheMonthlyWorkbook) {
                                                  QStringLiteral("Excelブック(") + ledger +
                                                      QStringLiteral(")を閉じてください。"),
                                                  month}));
+}
+
+TEST_F(CtlExportTest, MonthNamesThePeriodWhoseClosingDayFallsInIt) {
+    for (QDate d(2024, 3, 15); d <= QDate(2024, 5, 31); d = d.addDays(7)) {
+        rows->addWork(QStringLiteral("0001"), d, QStringLiteral("A"), 830, 1730);
+    }
+    for (const char16_t* day : {u"20", u"30"}) {
+        QString closing = PunchRulesText();
+        closing.replace(u"[給与締日]\n末日"_s, u"[給与締日]\n"_s + QString::fromUtf16(day));
+        writeFile(work + u"/closing%1.ini"_s.arg(QString::fromUtf16(day)), closing.toUtf8());
+    }
+    const struct {
+        const char16_t* ini;
+        const char16_t* month;
+        const char16_t* file;
+        const char16_t* first;
+        const char16_t* last;
+    } cases[] = {
+        {u"TQ582.ini", u"2024/04", u"2024年04月度_勤務.xls", u"04/01", u"04/30"},
+        {u"TQ582.ini", u"2024/3", u"2024年03月度_勤務.xls", u"03/01", u"03/31"},
+        {u"closing20.ini", u"2024/05", u"2024年05月度_勤務.xls", u"04/21", u"05/20"},
+        // Closing day 30: March's month ends on the 30th, April's keeps the 31st of March.
+        {u"closing30.ini", u"2024/03", u"2024年03月度_勤務.xls", u"03/01", u"03/30"},
+        {u"closing30.ini", u"2024/04", u"2024年04月度_勤務.xls", u"03/31", u"04/30"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun t = exportAt(QStringLiteral("2024/06/03 12:00:00"),
+                                   {QStringLiteral("--month"), QString::fromUtf16(c.month),
+                                    QStringLiteral("--ini"), QString::fromUtf16(c.ini)});
+        ASSERT_EQ(t.exitCode, 0) << t.err.toStdString();
+        const QString path = nonEmptyLines(t.out).last();
+        EXPECT_EQ(QFileInfo(path).fileName(), QString::fromUtf16(c.file));
+        QString error;
+        const auto book = xls::ReadXlsFile(readFile(path), &error);
+        ASSERT_TRUE(book) << error.toStdString();
+        const xls::ReadSheet& s = book->sheets.at(0);
+        EXPECT_EQ(s.text(1, 0), QString::fromUtf16(c.first));
+        EXPECT_EQ(s.text(s.dimensionRows - 6, 0), QString::fromUtf16(c.last));
+    }
+    for (const char16_t* bad : {u"2024/13", u"2024-04", u"24/04", u"2024/04/01", u""}) {
+        const ToolRun t = exportAt(QStringLiteral("2024/06/03 12:00:00"),
+                                   {QStringLiteral("--month"), QString::fromUtf16(bad)});
+        EXPECT_EQ(t.exitCode, 2) << QString::fromUtf16(bad).toStdString();
+        EXPECT_TRUE(t.out.isEmpty());
+    }
 }
 
 TEST_F(CtlExportTest, NobodyWithRowsPrintsAndWritesNothing) {

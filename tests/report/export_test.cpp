@@ -10,9 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
+#include <QSysInfo>
+#include <cerrno>
 #include <csignal>
 
 #include "../attendance/punch_fixture.h"
+#include "attendance/review.h"
 #include "checker.h"
 #include "report/leave_workbook.h"
 #include "report/monthly_export.h"
@@ -20,6 +24,8 @@
 
 namespace tq::test {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 const QDateTime kMay25 = wallClock(QDate(2024, 5, 25), QTime(10, 0));
 
@@ -75,8 +81,15 @@ class ExportTest : public PunchTest {
         db->execute(s);
     }
 
-    void expectPasses(const QString& path, const QJsonArray& sheets) {
-        const CheckerRun r = VerifyXls(path, Expectations(PayrollLayout(), sheets));
+    /// `footer`: the left footer every sheet must have, when given.
+    void expectPasses(const QString& path, const QJsonArray& sheets, const QString& footer = {}) {
+        QJsonObject layout = PayrollLayout();
+        if (!footer.isEmpty()) {
+            layout[QStringLiteral("footer")] = QJsonObject{{QStringLiteral("left"), footer},
+                                                           {QStringLiteral("center"), QString()},
+                                                           {QStringLiteral("right"), QString()}};
+        }
+        const CheckerRun r = VerifyXls(path, Expectations(layout, sheets));
         EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
     }
 };
@@ -136,7 +149,8 @@ TEST_F(ExportTest, RowsOnTheFirstAndTheTwentiethCellByCell) {
         row({{4, u"計"}, {5, u"勤務"}, {6, u"2日"}, {7, u"19:42"}, {9, u"17:35"}, {13, u"17:35"}}));
     expected.append(QStringList(17, QString()));
     ASSERT_EQ(expected.size(), 1 + 31 + 1 + 4);
-    expectPasses(r.path, QJsonArray{ExpectedSheet(QStringLiteral("山田太郎"), expected)});
+    expectPasses(r.path, QJsonArray{ExpectedSheet(QStringLiteral("山田太郎"), expected)},
+                 QStringLiteral("社員コード 0001　2024/05/01～2024/05/31"));
 }
 
 TEST_F(ExportTest, StaffWithoutRowsGetNoSheetAndNamesFollowTheRules) {
@@ -390,7 +404,7 @@ TEST_F(ExportTest, WorkbookInUseIsAskedAboutUntilClosedOrGivenUp) {
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 1), QStringLiteral("A"), 830, 1730);
     writeFile(target(), QByteArray("previous workbook"));
     const QString lock = folder() + QStringLiteral("/.~lock.2024年05月度_勤務.xls#");
-    writeFile(lock, QByteArray(",someone,host,2024;"));
+    writeFile(lock, QByteArray(",someone,OTHER-PC-TQ582,2024;"));
     const QString message =
         QStringLiteral("Excelブック(") + target() + QStringLiteral(")を閉じてください。");
 
@@ -423,19 +437,99 @@ TEST_F(ExportTest, WorkbookInUseIsAskedAboutUntilClosedOrGivenUp) {
         (QStringList{QStringLiteral("2024年05月度_36協定.xls"), QFileInfo(target()).fileName()}));
 }
 
-TEST_F(ExportTest, TargetThatCannotBeReplacedIsAskedAboutToo) {
+TEST_F(ExportTest, LockFileOfThisComputerThatNothingHoldsIsRemovedOthersAreAskedAbout) {
     rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
     rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 1), QStringLiteral("A"), 830, 1730);
-    ASSERT_TRUE(QDir().mkpath(target()));  // a folder in the workbook's place
+    const QString host = QSysInfo::machineHostName();
+    const QString lock = folder() + QStringLiteral("/.~lock.2024年05月度_勤務.xls#");
+    enum Holder { Nobody, ThisProcess, AnotherProcess };
+    const struct {
+        const char* what;
+        QString lockText;
+        Holder holder;
+        bool asked;
+    } cases[] = {
+        {"crashed here", u",tanaka,%1,08.12.2026 16:38,file:///home/tanaka;"_s.arg(host), Nobody,
+         false},
+        {"host name in capitals with a domain", u",tanaka,%1.example.jp,x,y;"_s.arg(host.toUpper()),
+         Nobody, false},
+        {"open here", u",tanaka,%1,x,y;"_s.arg(host), ThisProcess, true},
+        {"open in another program here", u",tanaka,%1,x,y;"_s.arg(host), AnotherProcess, true},
+        {"another computer", u",tanaka,OTHER-PC-TQ582,x,y;"_s, Nobody, true},
+        {"unreadable", u"x"_s, Nobody, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(target(), QByteArray("previous"));
+        writeFile(lock, c.lockText.toUtf8());
+        QFile open(target());
+        QProcess other;
+        if (c.holder == ThisProcess) {
+            ASSERT_TRUE(open.open(QIODevice::ReadOnly));
+        } else if (c.holder == AnotherProcess) {
+            other.start(QStringLiteral("/bin/sh"),
+                        {QStringLiteral("-c"),
+                         QStringLiteral("exec 3<\"$0\"; echo held; exec sleep 60"), target()});
+            ASSERT_TRUE(other.waitForReadyRead(10000));
+        }
+        int asked = 0;
+        const ExportResult r = run([&](const QString&) {
+            ++asked;
+            return false;
+        });
+        EXPECT_EQ(asked, c.asked ? 1 : 0);
+        EXPECT_EQ(r.status, c.asked ? ExportStatus::Cancelled : ExportStatus::Written);
+        EXPECT_EQ(QFile::exists(lock), c.asked) << "only a stale lock file is removed";
+        EXPECT_EQ(readFile(target()) == QByteArray("previous"), c.asked);
+        other.kill();
+        other.waitForFinished(5000);
+        QFile::remove(lock);
+    }
+}
+
+TEST_F(ExportTest, WriteThatFailsSaysWhyInJapaneseAndKeepsThePreviousFile) {
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 1), QStringLiteral("A"), 830, 1730);
+    const QString saveFailed =
+        QStringLiteral("Excelブック(") + target() + QStringLiteral(")を保存できませんでした。");
+    // A folder in the workbook's place: a failed save, not a workbook in use.
+    ASSERT_TRUE(QDir().mkpath(target()));
     writeFile(target() + QStringLiteral("/keep"), QByteArray("x"));
     int asked = 0;
-    const ExportResult r = run([&](const QString&) {
-        ++asked;
-        return false;
-    });
-    EXPECT_EQ(r.status, ExportStatus::Cancelled);
-    EXPECT_EQ(asked, 1);
+    ExportResult r = run([&](const QString&) { return ++asked < 5; });
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(r.outcome.messages.size(), 1u);
+    EXPECT_EQ(r.outcome.messages[0].text, saveFailed + u"同じ名前のフォルダがあります。"_s);
     EXPECT_EQ(readFile(target() + QStringLiteral("/keep")), QByteArray("x"));
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden).size(), 0) << "no leftovers";
+
+    // A file where the folder goes.
+    QDir(folder()).removeRecursively();
+    writeFile(folder(), QByteArray("a file"));
+    r = run();
+    EXPECT_EQ(r.status, ExportStatus::Failed);
+    ASSERT_EQ(r.outcome.messages.size(), 1u);
+    EXPECT_EQ(
+        r.outcome.messages[0].text,
+        saveFailed +
+            u"フォルダ(%1)を作成できません。フォルダの位置に同じ名前のファイルがあります。"_s.arg(
+                folder()));
+
+    // The causes the system can give, each said in Japanese.
+    const std::pair<int, const char16_t*> causes[] = {
+        {ENOSPC, u"ディスクの空き容量が不足しています。"},
+        {EDQUOT, u"ディスクの空き容量が不足しています。"},
+        {EACCES, u"書き込む権限がありません。"},
+        {EPERM, u"書き込む権限がありません。"},
+        {EROFS, u"書き込みできないディスクです。"},
+        {EISDIR, u"同じ名前のフォルダがあります。"},
+        {EIO, u"ディスクの読み書きに失敗しました。"},
+        {EXDEV, u"書き込みに失敗しました（エラー番号 18）。"},
+    };
+    for (const auto& [errnum, text] : causes) {
+        EXPECT_EQ(WriteFailureCause(errnum), QString::fromUtf16(text)) << errnum;
+    }
 }
 
 TEST_F(ExportTest, FailureWhileWritingKeepsThePreviousWorkbook) {
@@ -457,10 +551,146 @@ TEST_F(ExportTest, FailureWhileWritingKeepsThePreviousWorkbook) {
 
     EXPECT_EQ(r.status, ExportStatus::Failed);
     ASSERT_EQ(r.outcome.messages.size(), 1u);
-    EXPECT_TRUE(r.outcome.messages[0].text.startsWith(QStringLiteral("Excelブック(") + target()));
+    EXPECT_EQ(r.outcome.messages[0].text, QStringLiteral("Excelブック(") + target() +
+                                              QStringLiteral(")を保存できませんでした。") +
+                                              QStringLiteral("ファイルが大きすぎます。"));
     EXPECT_EQ(r.outcome.messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(readFile(target()), previous);
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no leftovers
+}
+
+TEST_F(ExportTest, EveryDayIsInExactlyOneMonthsWorkbookAndReviewWhateverTheClosingDay) {
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    {
+        WriteTransaction tx(*db);
+        for (QDate d(2026, 11, 1); d <= QDate(2029, 3, 31); d = d.addDays(1)) {
+            rows->addWork(QStringLiteral("0001"), d, QStringLiteral("A"), 830, 1730);
+        }
+        tx.commit();
+    }
+    settings.過日修正可能日 = QStringLiteral("末日");
+    QStringList closings{QStringLiteral("末日")};
+    for (int c = 1; c <= 31; ++c) {
+        closings << QString::number(c);
+    }
+    // 26 months from January 2027, February 2028 a leap month: each month's workbook, taken on
+    // its closing day, and the review that day hold the days after the previous month's.
+    for (const QString& closing : closings) {
+        settings.給与締日 = closing;
+        QDate next = PayrollMonthEnding(2027, 1, settings).start;
+        for (int i = 0; i < 26; ++i) {
+            const QDate named = QDate(2027, 1, 1).addMonths(i);
+            const PayrollMonth m = PayrollMonthEnding(named.year(), named.month(), settings);
+            const QDateTime now = wallClock(m.end, QTime(12, 0));
+            const PayrollMonth exported = ExportMonth(now, settings);
+            ASSERT_EQ(exported.start, next) << closing.toStdString() << " " << i;
+            ASSERT_EQ(exported.end, m.end) << closing.toStdString() << " " << i;
+            const auto sheets = MonthlySheets(*db, settings, exported, now, {});
+            const ReviewResult review =
+                MonthlyReview(*db, identify(QStringLiteral("0001"), now), settings, now);
+            ASSERT_EQ(sheets.size(), 1u);
+            ASSERT_EQ(review.period.PeriodStart, exported.start) << closing.toStdString();
+            ASSERT_EQ(review.period.PeriodEnd, exported.end) << closing.toStdString();
+            ASSERT_EQ(sheets[0].days.size(), review.days.size());
+            for (size_t j = 0; j < review.days.size(); ++j, next = next.addDays(1)) {
+                ASSERT_EQ(sheets[0].days[j].日付, formatMonthDay(next)) << closing.toStdString();
+                ASSERT_EQ(review.days[j].日付, formatMonthDay(next)) << closing.toStdString();
+            }
+            EXPECT_EQ(sheets[0].totals.all.days, static_cast<int>(review.days.size()));
+        }
+    }
+}
+
+/// Every cell text of every sheet of a workbook file, sheet by sheet.
+QStringList cellTexts(const QString& path) {
+    QString error;
+    const auto book = xls::ReadXlsFile(readFile(path), &error);
+    EXPECT_TRUE(book) << error.toStdString();
+    QStringList out;
+    for (const xls::ReadSheet& s : book ? book->sheets : std::vector<xls::ReadSheet>{}) {
+        out << s.name;
+        for (int r = 0; r < s.dimensionRows; ++r) {
+            QStringList row;
+            for (int c = 0; c < 17; ++c) {
+                row << s.text(r, c);
+            }
+            out << row.join(u'|');
+        }
+    }
+    return out;
+}
+
+TEST_F(ExportTest, MonthIsTheSameWorkbookAfterItsRowsWereMovedToTheArchive) {
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"));
+    int worked = 0;
+    for (QDate d(2024, 4, 1); d <= QDate(2024, 4, 30); d = d.addDays(1)) {
+        if (d.dayOfWeek() < 6 && d.day() != 10) {
+            rows->addWork(QStringLiteral("0001"), d, QStringLiteral("A"), 830, 1730 + d.day());
+            ++worked;
+        }
+    }
+    addState(QStringLiteral("0002"), QDate(2024, 4, 12), QStringLiteral("有給休暇"));
+    rows->addWork(QStringLiteral("0002"), QDate(2024, 5, 7), QStringLiteral("A"), 830, 1730);
+    // In June the start-up moves April's rows; April is exported again by name.
+    const QDateTime june = wallClock(QDate(2024, 6, 10), QTime(9, 0));
+    const PayrollMonth april = PayrollMonthEnding(2024, 4, settings);
+    ExportResult r = ExportMonthlyWorkbook(*db, settings, april, june, folder(), {}, {});
+    ASSERT_EQ(r.status, ExportStatus::Written);
+    const QStringList before = cellTexts(r.path);
+    ASSERT_TRUE(before.join(u'\n').contains(u"合 計|||||勤務|%1日|"_s.arg(worked)));
+
+    ASSERT_EQ(ArchiveOldRows(*db, QDate(2024, 5, 1)).first, worked + 1);
+    r = ExportMonthlyWorkbook(*db, settings, april, june, folder(), {}, {});
+    ASSERT_EQ(r.status, ExportStatus::Written);
+    EXPECT_EQ(cellTexts(r.path), before);
+    EXPECT_EQ(r.sheetNames, (QStringList{QStringLiteral("山田"), QStringLiteral("鈴木")}));
+}
+
+/// Passes everything on, running `beforeQuery` first: another terminal's write can come
+/// between two reads of the export.
+class HookedDatabase : public FailingDatabase {
+  public:
+    explicit HookedDatabase(Database& inner)
+        : FailingDatabase(inner, [](const Sql&) { return false; }) {}
+    std::unique_ptr<ResultSet> query(const Sql& statement) override {
+        if (beforeQuery) {
+            beforeQuery(statement);
+        }
+        return FailingDatabase::query(statement);
+    }
+    std::function<void(const Sql&)> beforeQuery;
+};
+
+TEST_F(ExportTest, AllSheetsShowOneMomentWhileAnotherTerminalWrites) {
+    rows->addStaff(QStringLiteral("0001"), QStringLiteral("山田"));
+    rows->addStaff(QStringLiteral("0002"), QStringLiteral("鈴木"));
+    rows->addWork(QStringLiteral("0001"), QDate(2024, 5, 1), QStringLiteral("A"), 830, 1730);
+    rows->addWork(QStringLiteral("0002"), QDate(2024, 5, 1), QStringLiteral("A"), 830, 1730);
+    const auto other = site->open(false);
+    HookedDatabase hooked(*db);
+    bool written = false;
+    hooked.beforeQuery = [&](const Sql& s) {
+        // Once the first sheet's rows are read, the other terminal punches for both.
+        if (!written && s.logText().contains(QStringLiteral("'0002'"))) {
+            written = true;
+            SiteRows punches(*other);
+            punches.addWork(QStringLiteral("0002"), QDate(2024, 5, 2), QStringLiteral("A"), 830,
+                            1730);
+            other->execute(Sql(
+                QStringLiteral("UPDATE T_勤務 SET 退勤時刻 = 2000 WHERE 担当者コード = '0001'")));
+        }
+    };
+    const ExportResult r = ExportMonthlyWorkbook(hooked, settings, kMay25, folder(), {}, {});
+    ASSERT_TRUE(written);
+    ASSERT_EQ(r.status, ExportStatus::Written);
+    QString error;
+    const auto book = xls::ReadXlsFile(readFile(r.path), &error);
+    ASSERT_TRUE(book) << error.toStdString();
+    EXPECT_EQ(book->sheets.at(0).text(1, 6), QStringLiteral("17:30"));
+    EXPECT_EQ(book->sheets.at(1).text(2, 0), QStringLiteral("05/02"));
+    EXPECT_EQ(book->sheets.at(1).text(2, 5), QString()) << "05/02 was punched after the moment";
+    EXPECT_EQ(rows->work(QStringLiteral("0002"), QDate(2024, 5, 2)).in, 830) << "stored though";
 }
 
 }  // namespace

@@ -334,6 +334,38 @@ TEST_F(StorageTest, TransactionsCommitRollBackAndNest) {
     EXPECT_EQ(count(QStringLiteral("T_勤務")), 3);
 }
 
+TEST_F(StorageTest, ReadTransactionSeesOneMomentWhileAnotherConnectionWrites) {
+    Database& d = openSite();
+    const auto other = site->open(false);
+    addWork(d, QStringLiteral("1"), QDate(2024, 3, 1), 800);
+    {
+        ReadTransaction snapshot(d);
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), 1);
+        // The other terminal is not held up, and what it writes does not show here.
+        addWork(*other, QStringLiteral("2"), QDate(2024, 3, 1), 800);
+        other->execute(Sql(QStringLiteral("DELETE * FROM T_勤務 WHERE 担当者コード = '1'")));
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), 1);
+        EXPECT_EQ(std::get<QString>(single(Sql(QStringLiteral("SELECT 担当者コード FROM T_勤務")),
+                                           QStringLiteral("担当者コード"))),
+                  QStringLiteral("1"));
+        // Nothing is written inside it.
+        EXPECT_THROW(addWork(d, QStringLiteral("3"), QDate(2024, 3, 1), 800), DbError);
+        EXPECT_THROW(WriteTransaction(d).commit(), DbError);
+    }
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 1) << "row 2 only, once it has ended";
+    addWork(d, QStringLiteral("4"), QDate(2024, 3, 1), 800);  // writable again
+
+    // Inside a writing transaction it reads that transaction's own changes.
+    WriteTransaction outer(d);
+    addWork(d, QStringLiteral("5"), QDate(2024, 3, 1), 800);
+    {
+        ReadTransaction inner(d);
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), 3);
+    }
+    outer.commit();
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 3);
+}
+
 TEST_F(StorageTest, ServerGoneMidTransactionNamesTheCauseAndWritesNothing) {
     if (!test::testOnServer()) {
         GTEST_SKIP() << "a connection to a server belongs to the server engine";

@@ -111,21 +111,23 @@ TEST_F(StorageTest, NewDatabaseReceivesExactlyTheSiteTables) {
     }
     indexNames.sort();
     QStringList expected =
-        server
-            ? QStringList{QStringLiteral("T_ログ_処理日時順"),
-                          QStringLiteral("T_ログ_プログラム別処理日時順"),
-                          QStringLiteral("T_担当者_社員区分"),
-                          QStringLiteral("T_担当者_PassWord"),
-                          QStringLiteral("T_勤務_担当者コード"),
-                          QStringLiteral("T_勤務_勤務日"),
-                          QStringLiteral("T_ログ_PrimaryKey"),
-                          QStringLiteral("T_担当者_PrimaryKey"),
-                          QStringLiteral("T_勤務_PrimaryKey"),
-                          QStringLiteral("T_勤務形態_PrimaryKey"),
-                          QStringLiteral("T_有給付与_PrimaryKey")}
-            : QStringList{QStringLiteral("処理日時順"),   QStringLiteral("プログラム別処理日時順"),
-                          QStringLiteral("社員区分"),     QStringLiteral("PassWord"),
-                          QStringLiteral("担当者コード"), QStringLiteral("勤務日")};
+        server ? QStringList{QStringLiteral("T_ログ_処理日時順"),
+                             QStringLiteral("T_ログ_プログラム別処理日時順"),
+                             QStringLiteral("T_担当者_社員区分"),
+                             QStringLiteral("T_担当者_PassWord"),
+                             QStringLiteral("T_勤務_担当者コード"),
+                             QStringLiteral("T_勤務_勤務日"),
+                             QStringLiteral("T_勤務_保存_保存担当者別勤務日"),
+                             QStringLiteral("T_ログ_PrimaryKey"),
+                             QStringLiteral("T_担当者_PrimaryKey"),
+                             QStringLiteral("T_勤務_PrimaryKey"),
+                             QStringLiteral("T_勤務形態_PrimaryKey"),
+                             QStringLiteral("T_有給付与_PrimaryKey")}
+               : QStringList{
+                     QStringLiteral("処理日時順"),        QStringLiteral("プログラム別処理日時順"),
+                     QStringLiteral("社員区分"),          QStringLiteral("PassWord"),
+                     QStringLiteral("担当者コード"),      QStringLiteral("勤務日"),
+                     QStringLiteral("保存担当者別勤務日")};
     expected.sort();
     EXPECT_EQ(indexNames, expected);
     if (server) {
@@ -257,6 +259,38 @@ TEST_F(StorageTest, ExistingTablesAreNeverAltered) {
     EXPECT_EQ(db->probeTable(QStringLiteral("T_担当者")), TableState::Present);
     EXPECT_EQ(EnsureTables(*db), QString());
     EXPECT_EQ(db->columnNames(QStringLiteral("T_勤務")).size(), 2);
+}
+
+TEST_F(StorageTest, WorkArchiveOfAnEarlierVersionGetsItsIndexAndKeepsItsRows) {
+    {
+        auto d = site->open(true);
+        TableDef old = DefineArchiveTable(DefineWorkTable(), kWorkArchiveTable);
+        old.indexes.clear();
+        d->createTable(old);
+        d->execute(Sql(QStringLiteral(
+            "INSERT INTO [T_勤務_保存] (担当者コード,勤務日) VALUES ('0001',#2020/01/06#)")));
+        EXPECT_TRUE(d->describeTable(kWorkArchiveTable).indexes.empty());
+    }
+    reopen();
+    for (int start = 0; start < 2; ++start) {  // the second start finds it there
+        EXPECT_EQ(EnsureTables(*db), QString());
+        const std::vector<IndexDef> indexes = db->describeTable(kWorkArchiveTable).indexes;
+        ASSERT_EQ(indexes.size(), 1u);
+        EXPECT_EQ(indexes[0].name, WorkArchiveIndex().name);
+        EXPECT_EQ(indexes[0].columns, WorkArchiveIndex().columns);
+        EXPECT_FALSE(indexes[0].unique);
+    }
+    EXPECT_EQ(count(QStringLiteral("[T_勤務_保存]")), 1);
+    // The engine has it, under the name the new tables give it.
+    const QString engineIndexes =
+        test::testOnServer()
+            ? QStringLiteral(
+                  "SELECT count(*) AS n FROM pg_indexes WHERE indexname = "
+                  "'T_勤務_保存_保存担当者別勤務日'")
+            : QStringLiteral(
+                  "SELECT count(*) AS n FROM sqlite_master WHERE type = 'index' AND "
+                  "name = '保存担当者別勤務日'");
+    EXPECT_EQ(std::get<qint64>(single(Sql(engineIndexes), QStringLiteral("n"))), 1);
 }
 
 // Overwrites part of one page of the (encrypted) file, as a failing disk would.

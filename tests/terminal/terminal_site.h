@@ -77,6 +77,9 @@ class RecordingBoxes final : public MessageBoxes {
     }
     bool askOkCancel(const QString& text, Icon icon, const QString& title) override {
         shown.push_back({text, icon, title});
+        if (onAsk) {
+            return onAsk(text, icon, title);
+        }
         if (answers.empty()) {
             return false;
         }
@@ -95,6 +98,8 @@ class RecordingBoxes final : public MessageBoxes {
     std::vector<Shown> shown;
     std::deque<bool> answers;      ///< OK (true) or Cancel for each question, in order
     std::function<void()> onShow;  ///< runs while a box is shown, to look at the window then
+    /// Answers the questions instead of `answers` (a real box, for instance).
+    std::function<bool(const QString& text, Icon icon, const QString& title)> onAsk;
 };
 
 class FixedSystemInfo final : public SystemInfo {
