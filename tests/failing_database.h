@@ -36,7 +36,8 @@ class FailingDatabase : public Database {
         }
         return inner_.query(statement);
     }
-    void beginWrite() override { inner_.beginWrite(); }
+    using Database::beginWrite;
+    void beginWrite(const WriteScope& scope) override { inner_.beginWrite(scope); }
     void beginRead() override { inner_.beginRead(); }
     void commit() override { inner_.commit(); }
     void rollback() override { inner_.rollback(); }

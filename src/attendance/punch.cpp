@@ -108,10 +108,11 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
     const QDate day = CurrentTime.date();
     const int t = hhmmOf(CurrentTime);
     {
-        // The look at today's row and the write share one lock, so two terminals cannot
-        // both clock the same employee in; the staff row is read again under it, so a punch
-        // never lands for someone deleted (or given a leaving day) a moment before.
-        WriteTransaction tx(db);
+        // The look at today's row and the write share the employee's lock, so two terminals
+        // cannot both clock the same employee in; the staff row is read again under it (staff
+        // changes hold the whole site), so a punch never lands for someone deleted (or given
+        // a leaving day) a moment before. Punches of other staff go on meanwhile.
+        WriteTransaction tx(db, WriteScope::staffMember(who.code));
         const std::optional<StaffRecord> staff = ReadStaffRecord(db, who.code);
         if (!staff) {
             return refused(UnknownStaffMessage());
@@ -155,7 +156,7 @@ Outcome ClockOut(Database& db, const LogContext& ctx, const Identification& who,
     const ClockOutTarget target = ClockOutTargetFor(CurrentTime, settings.rules(s).始業時刻);
     const ClockOutTime t{target.hhmm, target.night};
     {
-        WriteTransaction tx(db);
+        WriteTransaction tx(db, WriteScope::staffMember(who.code));
         const std::optional<StaffRecord> staff = ReadStaffRecord(db, who.code);
         if (!staff) {
             return refused(UnknownStaffMessage());

@@ -240,6 +240,8 @@ StaffOutcome DeleteStaff(Database& db, const LogContext& ctx, const QDateTime& n
     if (auto m = CheckStaffCode(code)) {
         return refusal(*m, StaffField::Code);
     }
+    // The whole site's lock: a punch of this member, which holds the member's own lock while
+    // it reads the staff row again, waits for the deletion and then finds nobody.
     WriteTransaction tx(db);
     // Only a registered code is deleted (the panel offers 削除 for no other); a deletion that
     // finds nothing is neither confirmed nor logged.

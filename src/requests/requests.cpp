@@ -109,9 +109,9 @@ RequestResult run(Database& db, const LogContext& ctx, const Identification& who
     const QString caption = RegisterCaption(entry.mode);
     const QString name = ModeWord(entry.mode) + caption;
     {
-        // The look at the day's row, the write and its log row share one lock: another
-        // terminal cannot insert the row in between.
-        WriteTransaction tx(db);
+        // The look at the day's row, the write and its log row share the employee's lock:
+        // another terminal cannot insert the row in between.
+        WriteTransaction tx(db, WriteScope::staffMember(who.code));
         const bool rowExists = db.query(WorkDayQuery(who.code, c.day))->next();
         if (registering) {
             const Sql s = RegistrationStatement(rowExists, entry.kind, who.code, c.day, entry.shift,

@@ -18,6 +18,16 @@ QStringList Database::checkIntegrity() {
     return problems;
 }
 
+std::vector<int> Database::executeAll(const std::vector<Sql>& statements) {
+    std::vector<int> changed;
+    WriteTransaction tx(*this);
+    for (const Sql& s : statements) {
+        changed.push_back(execute(s));
+    }
+    tx.commit();
+    return changed;
+}
+
 bool ResultSet::isNull(const QString& field) const {
     return std::holds_alternative<SqlNull>(value(field));
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -102,6 +103,27 @@ class ResultSet {
     bool boolean(const QString& field) const;
 };
 
+/// What a writing transaction keeps other writers away from. The whole site (the default)
+/// excludes every other writer. One staff member's rows exclude writers of the same staff
+/// member and whole-site writers only, so terminals punching different staff need not wait
+/// for each other; an engine with a single writer lock treats every scope as the whole site.
+class WriteScope {
+  public:
+    WriteScope() = default;
+    /// The rows of one staff member (by code, ignoring letter case as the code columns do).
+    static WriteScope staffMember(const QString& code) {
+        WriteScope s;
+        s.staff_ = code;
+        return s;
+    }
+    bool wholeSite() const { return !staff_.has_value(); }
+    /// The staff member's code; empty for the whole site.
+    QString staffCode() const { return staff_.value_or(QString()); }
+
+  private:
+    std::optional<QString> staff_;
+};
+
 class Database {
   public:
     virtual ~Database() = default;
@@ -135,14 +157,21 @@ class Database {
     virtual TableDef describeTable(const QString& table) = 0;
     /// Runs a statement that returns no rows; returns the number of rows changed.
     virtual int execute(const Sql& statement) = 0;
+    /// Runs statements that belong together as one change: all of them stay, or when one
+    /// fails none does (the transaction around them goes on). Returns the rows each changed.
+    /// This default runs them one by one in a nested transaction; an engine that pays a
+    /// round trip for each statement sends them together.
+    virtual std::vector<int> executeAll(const std::vector<Sql>& statements);
     /// Runs a query; the result is read forwards.
     virtual std::unique_ptr<ResultSet> query(const Sql& statement) = 0;
 
-    /// Transactions: a writing transaction takes the write lock at once, so two terminals
-    /// never interleave read-then-write sequences. A transaction begun inside another one
-    /// nests: its rollback undoes only its own changes, and only the outermost commit
+    /// Transactions: a writing transaction takes the write lock of its scope at once, so two
+    /// terminals never interleave read-then-write sequences on the same rows. A transaction
+    /// begun inside another one nests under the outermost one's lock (its own scope is not
+    /// looked at): its rollback undoes only its own changes, and only the outermost commit
     /// makes anything durable.
-    virtual void beginWrite() = 0;
+    virtual void beginWrite(const WriteScope& scope) = 0;
+    void beginWrite() { beginWrite(WriteScope()); }
     virtual void commit() = 0;
     virtual void rollback() = 0;
     /// A reading transaction: every query until its commit sees the database as it was when
@@ -166,7 +195,9 @@ class Database {
 /// Commits on `commit()`, rolls back when left without it.
 class WriteTransaction {
   public:
-    explicit WriteTransaction(Database& db) : db_(db) { db_.beginWrite(); }
+    explicit WriteTransaction(Database& db, const WriteScope& scope = WriteScope()) : db_(db) {
+        db_.beginWrite(scope);
+    }
     ~WriteTransaction() {
         if (!done_) {
             try {

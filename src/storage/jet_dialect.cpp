@@ -55,9 +55,9 @@ QString storedDate(const QDate& day) {
     return day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
 }
 
-QString translateJetText(const QString& in) {
+QString translateJet(const QString& in, const JetForms& forms) {
     QString out;
-    out.reserve(in.size() + 16);
+    out.reserve(in.size() + 32);
     qsizetype i = 0;
     while (i < in.size()) {
         const QChar c = in[i];
@@ -66,57 +66,58 @@ QString translateJetText(const QString& in) {
             const qsizetype j = jetLiteralEnd(in, i);
             out += QStringView(in).mid(i, j - i + 1);
             i = j + 1;
-        } else if (c == u'[') {
-            const qsizetype end = in.indexOf(u']', i + 1);
+        } else if (c == u'[' || c == u'"' || c == u'#') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            const qsizetype end = in.indexOf(close, i + 1);
             if (end < 0) {
-                refuse(QStringLiteral("unterminated [name] in statement"), in);
-            }
-            QString name = in.mid(i + 1, end - i - 1);
-            name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            out += QLatin1Char('"') + name + QLatin1Char('"');
-            i = end + 1;
-        } else if (c == u'#') {
-            const qsizetype end = in.indexOf(u'#', i + 1);
-            if (end < 0) {
-                refuse(QStringLiteral("unterminated date literal in statement"), in);
+                refuse(c == u'['   ? QStringLiteral("unterminated [name] in statement")
+                       : c == u'"' ? QStringLiteral("unterminated quoted name in statement")
+                                   : QStringLiteral("unterminated date literal in statement"),
+                       in);
             }
             const QString inner = in.mid(i + 1, end - i - 1);
-            const QDateTime t = parseStamp(inner);
-            if (!t.isValid()) {
-                refuse(QStringLiteral("invalid date literal #") + inner + QLatin1Char('#'), in);
+            if (c == u'[') {
+                out += forms.bracketName(inner);
+            } else if (c == u'"') {
+                out += QStringView(in).mid(i, end - i + 1);  // already quoted: kept as it stands
+            } else {
+                const QDateTime t = parseStamp(inner);
+                if (!t.isValid()) {
+                    refuse(QStringLiteral("invalid date literal #") + inner + QLatin1Char('#'), in);
+                }
+                out += forms.dateLiteral(t);
             }
-            out += QLatin1Char('\'') + storedDateTime(t) + QLatin1Char('\'');
             i = end + 1;
-        } else if (isWordChar(c) && (i == 0 || !isWordChar(in[i - 1]))) {
+        } else if (c == u';') {
+            // One statement per text: only blanks may follow a closing semicolon.
+            if (skipBlanks(in, i + 1) < in.size()) {
+                refuse(QStringLiteral("only one statement may be run at a time"), in);
+            }
+            i = in.size();
+        } else if (isWordChar(c)) {
             qsizetype j = i;
             while (j < in.size() && isWordChar(in[j])) {
                 ++j;
             }
             const QStringView word = QStringView(in).mid(i, j - i);
             const bool qualified = i > 0 && in[i - 1] == u'.';
-            if (!qualified && word.compare(u"True", Qt::CaseInsensitive) == 0) {
-                out += QLatin1Char('1');
-            } else if (!qualified && word.compare(u"False", Qt::CaseInsensitive) == 0) {
-                out += QLatin1Char('0');
+            const qsizetype after = skipBlanks(in, j);
+            const qsizetype close =
+                after < in.size() && in[after] == u'(' ? skipBlanks(in, after + 1) : -1;
+            const bool now = word.compare(u"Now", Qt::CaseInsensitive) == 0;
+            if (word.front().isDigit()) {
+                out += word;  // a number
             } else if (word.compare(u"DELETE", Qt::CaseInsensitive) == 0) {
                 out += word;
-                const qsizetype k = skipBlanks(in, j);
-                if (k < in.size() && in[k] == u'*') {
-                    j = k + 1;  // Jet's "DELETE * FROM" names no columns
+                if (after < in.size() && in[after] == u'*') {
+                    j = after + 1;  // Jet's "DELETE * FROM" names no columns
                 }
-            } else if (!qualified && (word.compare(u"Now", Qt::CaseInsensitive) == 0 ||
-                                      word.compare(u"Date", Qt::CaseInsensitive) == 0)) {
-                const qsizetype open = skipBlanks(in, j);
-                const qsizetype close =
-                    open < in.size() && in[open] == u'(' ? skipBlanks(in, open + 1) : -1;
-                if (close >= 0 && close < in.size() && in[close] == u')') {
-                    out += word.compare(u"Now", Qt::CaseInsensitive) == 0 ? kLocalNow : kLocalToday;
-                    j = close + 1;
-                } else {
-                    out += word;
-                }
+            } else if (!qualified && (now || word.compare(u"Date", Qt::CaseInsensitive) == 0) &&
+                       close >= 0 && close < in.size() && in[close] == u')') {
+                out += now ? forms.now : forms.today;
+                j = close + 1;
             } else {
-                out += word;
+                out += forms.word(word, qualified, j < in.size() && in[j] == u'(');
             }
             i = j;
         } else {
@@ -125,6 +126,37 @@ QString translateJetText(const QString& in) {
         }
     }
     return out;
+}
+
+namespace {
+
+QString embeddedName(const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QString embeddedDate(const QDateTime& wall) {
+    return QLatin1Char('\'') + storedDateTime(wall) + QLatin1Char('\'');
+}
+
+// Yes/no is stored as 0 or 1; a column that happens to be named True keeps its name.
+QString embeddedWord(QStringView word, bool qualified, bool) {
+    if (!qualified && word.compare(u"True", Qt::CaseInsensitive) == 0) {
+        return QStringLiteral("1");
+    }
+    if (!qualified && word.compare(u"False", Qt::CaseInsensitive) == 0) {
+        return QStringLiteral("0");
+    }
+    return word.toString();
+}
+
+}  // namespace
+
+QString translateJetText(const QString& in) {
+    static const JetForms forms{&embeddedName, &embeddedDate, kLocalNow, kLocalToday,
+                                &embeddedWord};
+    return translateJet(in, forms);
 }
 
 EngineStatement toEngineStatement(const Sql& sql) {

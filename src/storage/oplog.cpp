@@ -42,11 +42,10 @@ void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const Q
 
 int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
                   const QString& operation, const Sql& statement) {
-    WriteTransaction tx(db);
-    const int changed = db.execute(statement);
-    WriteLog(db, ctx, now, operation, QStringLiteral("(SQL)") + statement.logText());
-    tx.commit();
-    return changed;
+    return db
+        .executeAll({statement, LogStatement(ctx, now, operation,
+                                             QStringLiteral("(SQL)") + statement.logText())})
+        .front();
 }
 
 }  // namespace tq

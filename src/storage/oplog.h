@@ -27,7 +27,7 @@ void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const Q
               const QString& content);
 
 /// Runs one change statement and logs it as "(SQL)" + its log text under `operation`, both
-/// in one write transaction: they commit together or not at all. Returns the rows changed.
+/// as one change: they commit together or not at all. Returns the rows changed.
 int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
                   const QString& operation, const Sql& statement);
 

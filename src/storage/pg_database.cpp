@@ -10,14 +10,20 @@
 // are unique per schema on the server, so each carries its table's name in front
 // ("T_勤務_PrimaryKey").
 //
-// Writers: every writing transaction (and every change run outside one) first takes one
-// transaction-scoped advisory lock of the database, so two terminals never interleave a
-// read-then-write sequence (the duplicate clock-in check and its write) and never deadlock
-// with each other. The lock is waited for up to 10 s before it counts as a failure.
+// Writers: every writing transaction (and every change run outside one) first takes
+// transaction-scoped advisory locks, so two terminals never interleave a read-then-write
+// sequence on the same rows (the duplicate clock-in check and its write) and never deadlock
+// with each other. A whole-site writer holds the site's lock alone; a writer of one staff
+// member shares the site's lock with other such writers and holds its staff member's lock
+// (taken after the site's, always in that order). The locks are waited for up to 10 s before
+// they count as a failure. Statements of a transaction that belong together travel in one
+// round trip (pipeline mode), with the savepoint steps of nested transactions.
 
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <optional>
+#include <type_traits>
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -27,6 +33,7 @@
 #include "common/datetime.h"
 #include "storage/catalog_codes.h"
 #include "storage/database.h"
+#include "storage/engine_support.h"
 #include "storage/jet_dialect.h"
 #include "storage/pg_dialect.h"
 
@@ -34,16 +41,12 @@ namespace tq {
 
 namespace {
 
-using catalog::AddCatalogRow;
-using catalog::adoxCode;
-using catalog::CatalogIndexRow;
 using catalog::quoteText;
+using engine::kCatalog;
 
-const QString kCatalog = QStringLiteral("TQ_Catalog");
 constexpr int kDefaultTextSize = 255;
 // The key of the site's write lock ("TQ58" in ASCII).
 constexpr qint64 kWriteLockKey = 0x54513538;
-constexpr int kLockTimeoutSeconds = 10;
 // A transaction idle for longer than this is ended by the server: well within the lock wait.
 constexpr int kIdleTransactionSeconds = 5;
 // A change run outside a transaction is tried this often when the server ends it to resolve
@@ -102,103 +105,74 @@ class PgResult {
     PGresult* r_;
 };
 
-class PgRows final : public ResultSet {
-  public:
-    explicit PgRows(const PgResult& r) {
-        PGresult* res = r.get();
-        const int n = PQnfields(res);
-        std::vector<Oid> types;
+SqlValue decode(PGresult* res, int row, int col, Oid type) {
+    if (PQgetisnull(res, row, col)) {
+        return SqlNull{};
+    }
+    const QString s = QString::fromUtf8(PQgetvalue(res, row, col), PQgetlength(res, row, col));
+    switch (type) {
+        case kOidBool:
+            return s == u"t";
+        case kOidInt2:
+        case kOidInt4:
+        case kOidInt8:
+        case kOidOid:
+            return s.toLongLong();
+        case kOidNumeric: {
+            bool ok = false;
+            const qint64 v = s.toLongLong(&ok);
+            if (ok) {
+                return SqlDecimal{v};
+            }
+            return s;
+        }
+        case kOidFloat4:
+        case kOidFloat8: {
+            const double v = s.toDouble();
+            if (v == static_cast<double>(static_cast<qint64>(v))) {
+                return static_cast<qint64>(v);
+            }
+            return s;
+        }
+        case kOidDate:
+        case kOidTimestamp:
+        case kOidTimestampTz: {
+            const QDateTime t = parseServerStamp(s);
+            if (t.isValid()) {
+                return t;
+            }
+            return s;
+        }
+        case kOidText:
+            return SqlLongText{s};
+        default:  // citext, varchar, name: plain text
+            return s;
+    }
+}
+
+// A result's rows, typed by their columns' types.
+std::unique_ptr<ResultSet> rowsOf(const PgResult& r) {
+    PGresult* res = r.get();
+    const int n = PQnfields(res);
+    QStringList names;
+    std::vector<Oid> types;
+    for (int i = 0; i < n; ++i) {
+        names << QString::fromUtf8(PQfname(res, i));
+        types.push_back(PQftype(res, i));
+    }
+    auto out = std::make_unique<engine::MaterialisedRows>(names);
+    const int rows = PQntuples(res);
+    out->reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        std::vector<SqlValue> values;
+        values.reserve(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
-            const QString name = QString::fromUtf8(PQfname(res, i));
-            names_ << name;
-            if (!index_.contains(name.toCaseFolded())) {  // the first of equal names wins
-                index_.insert(name.toCaseFolded(), i);
-            }
-            types.push_back(PQftype(res, i));
+            values.push_back(decode(res, row, i, types[static_cast<size_t>(i)]));
         }
-        const int rows = PQntuples(res);
-        rows_.reserve(static_cast<size_t>(rows));
-        for (int row = 0; row < rows; ++row) {
-            std::vector<SqlValue> values;
-            values.reserve(static_cast<size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                values.push_back(decode(res, row, i, types[static_cast<size_t>(i)]));
-            }
-            rows_.push_back(std::move(values));
-        }
+        out->addRow(std::move(values));
     }
-
-    bool next() override {
-        if (cursor_ <= rows_.size()) {
-            ++cursor_;
-        }
-        return cursor_ <= rows_.size();
-    }
-
-    SqlValue value(const QString& field) const override {
-        if (cursor_ == 0 || cursor_ > rows_.size()) {
-            throw DbError(QStringLiteral("no current row to read ") + field);
-        }
-        const auto it = index_.constFind(field.toCaseFolded());
-        if (it == index_.constEnd()) {
-            throw DbError(QStringLiteral("no field named ") + field);
-        }
-        return rows_[cursor_ - 1][static_cast<size_t>(it.value())];
-    }
-
-    QStringList fieldNames() const override { return names_; }
-
-  private:
-    static SqlValue decode(PGresult* res, int row, int col, Oid type) {
-        if (PQgetisnull(res, row, col)) {
-            return SqlNull{};
-        }
-        const QString s = QString::fromUtf8(PQgetvalue(res, row, col), PQgetlength(res, row, col));
-        switch (type) {
-            case kOidBool:
-                return s == u"t";
-            case kOidInt2:
-            case kOidInt4:
-            case kOidInt8:
-            case kOidOid:
-                return s.toLongLong();
-            case kOidNumeric: {
-                bool ok = false;
-                const qint64 v = s.toLongLong(&ok);
-                if (ok) {
-                    return SqlDecimal{v};
-                }
-                return s;
-            }
-            case kOidFloat4:
-            case kOidFloat8: {
-                const double v = s.toDouble();
-                if (v == static_cast<double>(static_cast<qint64>(v))) {
-                    return static_cast<qint64>(v);
-                }
-                return s;
-            }
-            case kOidDate:
-            case kOidTimestamp:
-            case kOidTimestampTz: {
-                const QDateTime t = parseServerStamp(s);
-                if (t.isValid()) {
-                    return t;
-                }
-                return s;
-            }
-            case kOidText:
-                return SqlLongText{s};
-            default:  // citext, varchar, name: plain text
-                return s;
-        }
-    }
-
-    QStringList names_;
-    QHash<QString, int> index_;
-    std::vector<std::vector<SqlValue>> rows_;
-    size_t cursor_ = 0;
-};
+    return out;
+}
 
 /// The text form a value is sent in (no bytes at all for null) and, when `typed`, its type:
 /// a text then compares ignoring case (citext) and is refused by a date or number column,
@@ -253,7 +227,25 @@ struct Parameters {
     }
 };
 
-class PgDatabase final : public Database {
+/// One statement of a round trip: its text, its values, and whether they are typed (the
+/// site's statements) or take the type their place asks (the engine's own).
+struct Command {
+    QString text;
+    std::vector<SqlValue> values;
+    bool typed = false;
+};
+
+/// Whether a statement may create, alter or drop a table (its first word is none of those
+/// that only read or change rows, or steer a transaction).
+bool mayChangeSchema(const QString& text) {
+    static const QRegularExpression rowsOnly(
+        QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|SAVEPOINT|RELEASE|ROLLBACK|COMMIT|"
+                       "BEGIN|SET)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !rowsOnly.match(text).hasMatch();
+}
+
+class PgDatabase final : public engine::EngineDatabase {
   public:
     PgDatabase(PGconn* conn, QString shownName) : conn_(conn), shownName_(std::move(shownName)) {
         // The server's notices (a session ended by the administrator, say) are kept as the
@@ -267,10 +259,12 @@ class PgDatabase final : public Database {
     /// Every transaction of the session refuses changes (set before `setUp`).
     void setReadOnly() { readOnly_ = true; }
 
-    /// Session settings every statement relies on: ISO dates, literal backslashes, the lock
-    /// wait. The site's times never depend on the session's zone.
+    /// Session settings every statement relies on (ISO dates, literal backslashes, the lock
+    /// wait), the type of case-blind text and the tables there are, in one round trip. The
+    /// site's times never depend on the session's zone.
     void setUp() {
-        if (PQsetClientEncoding(conn_, "UTF8") != 0) {
+        const char* client = PQparameterStatus(conn_, "client_encoding");
+        if ((!client || QByteArray(client) != "UTF8") && PQsetClientEncoding(conn_, "UTF8") != 0) {
             failConnection();
         }
         const char* encoding = PQparameterStatus(conn_, "server_encoding");
@@ -280,106 +274,66 @@ class PgDatabase final : public Database {
                                          "ENCODING 'UTF8' TEMPLATE template0)")
                               .arg(shownName_, QString::fromUtf8(encoding ? encoding : "?")));
         }
-        simple(QStringLiteral("SET DateStyle = 'ISO, YMD'; SET standard_conforming_strings = on; "
-                              "SET lock_timeout = '%1s'; SET client_min_messages = warning")
-                   .arg(kLockTimeoutSeconds));
+        std::vector<Command> steps = {
+            {QStringLiteral("SET DateStyle = 'ISO, YMD'"), {}},
+            {QStringLiteral("SET standard_conforming_strings = on"), {}},
+            {QStringLiteral("SET lock_timeout = '%1s'").arg(engine::kBusyWaitMs / 1000), {}},
+            {QStringLiteral("SET client_min_messages = warning"), {}},
+        };
         if (readOnly_) {
-            simple(QStringLiteral("SET default_transaction_read_only = on"));
+            steps.push_back({QStringLiteral("SET default_transaction_read_only = on"), {}});
         }
-        refreshCitext();
+        steps.push_back({kCitextQuery, {}});
+        steps.push_back({kRelationsQuery, {}});
+        const std::vector<PgResult> results = exchange(steps);
+        for (const PgResult& r : results) {
+            check(r);
+        }
+        citext_ = citextOf(results[results.size() - 2]);
+        keepRelations(results.back());
     }
 
     TableState probeTable(const QString& name) override {
-        const QString actual = actualName(name);
+        const QString actual = tableNamed(name);
         if (actual.isEmpty()) {
             return TableState::Missing;
         }
         // Reading the first rows proves the table can be read at all; the server keeps its
         // own pages whole, so reading every row would prove nothing more.
-        const bool inTransaction = depth_ > 0;
-        if (inTransaction) {
-            simple(QStringLiteral("SAVEPOINT tq_probe"));
-        }
+        const Command first{
+            QStringLiteral("SELECT * FROM ") + serverName(actual) + QStringLiteral(" LIMIT 1"), {}};
         try {
-            run(QStringLiteral("SELECT * FROM ") + serverName(actual) + QStringLiteral(" LIMIT 1"),
-                {});
+            if (depth() > 0) {
+                runGuarded({first}, false);
+            } else {
+                run(first.text, {});
+            }
         } catch (const DbError&) {
             if (PQstatus(conn_) != CONNECTION_OK) {
                 throw;
             }
-            if (inTransaction) {
-                simple(QStringLiteral("ROLLBACK TO SAVEPOINT tq_probe"));
+            if (lastState_ == "42P01") {  // dropped meanwhile by another connection
+                relations_.reset();
+                return tableNamed(name).isEmpty() ? TableState::Missing : TableState::Broken;
             }
             return TableState::Broken;
-        }
-        if (inTransaction) {
-            simple(QStringLiteral("RELEASE SAVEPOINT tq_probe"));
         }
         return TableState::Present;
     }
 
-    void createTable(const TableDef& def) override {
-        const QStringList ddl = tableDdl(def);
-        WriteTransaction tx(*this);
-        if (!actualName(def.name).isEmpty()) {
-            return;
-        }
-        ensureCatalog();
-        for (const QString& statement : ddl) {
-            run(statement, {});
-        }
-        const QString insert = catalogInsert();
-        qint64 ordinal = 0;
-        for (const ColumnDef& c : def.columns) {
-            run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
-                         static_cast<qint64>(adoxCode(c.type)), static_cast<qint64>(c.size),
-                         static_cast<qint64>(c.scale), static_cast<qint64>(c.autoIncrement),
-                         c.defaultText, c.description, QString(), qint64{0}});
-        }
-        if (!def.primaryKey.isEmpty()) {
-            run(insert, {def.name, QStringLiteral("key"), qint64{1}, keyName(def), qint64{0},
-                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
-                         def.primaryKey.join(QLatin1Char(',')), qint64{1}});
-        }
-        ordinal = 0;
-        for (const IndexDef& ix : def.indexes) {
-            run(insert, CatalogIndexRow(def.name, ix, ++ordinal));
-        }
-        tx.commit();
-    }
-
-    void createIndex(const QString& table, const IndexDef& ix) override {
-        WriteTransaction tx(*this);
-        const QString actual = actualName(table);
-        if (actual.isEmpty()) {
-            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
-        }
-        ensureCatalog();
-        PgResult known = run(QStringLiteral("SELECT count(*), count(*) FILTER (WHERE \"Name\" = "
-                                            "$1) FROM ") +
-                                 serverName(kCatalog) +
-                                 QStringLiteral(" WHERE \"TableName\" = $2 AND \"Kind\" = 'index'"),
-                             {ix.name, table});
-        const qint64 indexes = QByteArray(PQgetvalue(known.get(), 0, 0)).toLongLong();
-        const bool recorded = QByteArray(PQgetvalue(known.get(), 0, 1)).toLongLong() > 0;
-        run(indexDdl(actual, ix), {});
-        if (!recorded) {
-            run(catalogInsert(), CatalogIndexRow(table, ix, indexes + 1));
-        }
-        tx.commit();
-    }
-
     QStringList tableNames() override {
-        PgResult r =
-            run(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                               "c.relnamespace WHERE c.relkind IN ('r','p') AND n.nspname = "
-                               "current_schema() AND c.relname <> $1 ORDER BY c.oid"),
-                {kCatalog});
-        return firstColumn(r);
+        loadRelations();
+        QStringList names;
+        for (const auto& [name, kind] : *relations_) {
+            if (kind != 'v' && name != kCatalog) {
+                names << name;
+            }
+        }
+        return names;
     }
 
     QStringList columnNames(const QString& table) override {
-        const QString actual = actualName(table);
+        const QString actual = tableNamed(table);
         if (actual.isEmpty()) {
             return {};
         }
@@ -392,169 +346,47 @@ class PgDatabase final : public Database {
         return firstColumn(r);
     }
 
-    TableDef describeTable(const QString& table) override {
-        const QString actual = actualName(table);
-        if (actual.isEmpty()) {
-            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
-        }
-        TableDef def;
-        def.name = actual;
-        if (!actualName(kCatalog).isEmpty()) {
-            PgResult r = run(QStringLiteral("SELECT \"Kind\",\"Name\",\"TypeCode\",\"Size\","
-                                            "\"Scale\",\"AutoNumber\",\"DefaultText\","
-                                            "\"Description\",\"Columns\",\"IsUnique\" FROM ") +
-                                 serverName(kCatalog) +
-                                 QStringLiteral(" WHERE \"TableName\" = $1 ORDER BY \"Kind\","
-                                                "\"Ordinal\""),
-                             {actual});
-            PGresult* res = r.get();
-            for (int row = 0; row < PQntuples(res); ++row) {
-                const auto text = [&](int i) { return QString::fromUtf8(PQgetvalue(res, row, i)); };
-                const auto number = [&](int i) { return text(i).toLongLong(); };
-                AddCatalogRow(def, text, number);
-            }
-        }
-        if (def.columns.empty()) {
-            for (const QString& n : columnNames(actual)) {
-                ColumnDef c;
-                c.name = n;
-                def.columns.push_back(c);
-            }
-        }
-        return def;
-    }
+    int execute(const Sql& statement) override { return executeAll({statement}).front(); }
 
-    int execute(const Sql& statement) override {
+    std::vector<int> executeAll(const std::vector<Sql>& statements) override {
         refuseChangeWhileReading();
-        const ServerStatement st = toServerStatement(statement);
-        if (depth_ > 0) {
-            return runInTransaction(st);
+        std::vector<Command> commands;
+        for (const Sql& s : statements) {
+            const ServerStatement st = toServerStatement(s);
+            commands.push_back({st.text, st.values, true});
         }
-        // A change outside a transaction takes the write lock like any other writer.
-        for (int attempt = 1;; ++attempt) {
-            try {
-                beginWrite();
-                const int changed = changedRows(run(st.text, st.values, true));
-                commit();
-                return changed;
-            } catch (const DbError&) {
-                const bool conflict = lastWasConflict_;
-                abandon();
-                if (!conflict || attempt >= kConflictAttempts) {
-                    throw;
-                }
-                backOff(attempt);
+        const auto changed = [](const std::vector<PgResult>& results) {
+            std::vector<int> out;
+            for (const PgResult& r : results) {
+                out.push_back(QByteArray(PQcmdTuples(r.get())).toInt());
             }
+            return out;
+        };
+        if (depth() > 0) {
+            return changed(runGuarded(commands, true));
         }
+        // A change outside a transaction takes the site's write lock like any other writer,
+        // and is simply tried again when the server ended it to resolve a conflict.
+        return outsideTransaction(false, [&] {
+            beginWrite();
+            std::vector<int> out = changed(runGuarded(commands, true, false));
+            commit();
+            return out;
+        });
     }
 
     std::unique_ptr<ResultSet> query(const Sql& statement) override {
         const ServerStatement st = toServerStatement(statement);
-        for (int attempt = 1;; ++attempt) {
-            try {
-                PgResult r = run(st.text, st.values, true);
-                return std::make_unique<PgRows>(r);
-            } catch (const DbError&) {
-                if (depth_ == 0 && lastWasLostConnection_ && attempt == 1 && reconnect()) {
-                    continue;  // a read changes nothing: it is simply asked again
-                }
-                if (depth_ > 0 || !lastWasConflict_ || attempt >= kConflictAttempts) {
-                    throw;
-                }
-                backOff(attempt);
-            }
+        if (depth() > 0) {
+            return rowsOf(run(st.text, st.values, true));
         }
-    }
-
-    void beginWrite() override {
-        refuseChangeWhileReading();
-        if (depth_ == 0) {
-            reading_ = false;
-            // The transaction and the site's write lock, in one round trip. A writer left
-            // waiting inside it for more than a few seconds (a terminal frozen or switched
-            // off) is ended by the server: it never holds the others up beyond the lock wait.
-            const QString begin =
-                QStringLiteral(
-                    "BEGIN ISOLATION LEVEL READ COMMITTED; SET LOCAL "
-                    "idle_in_transaction_session_timeout = '%1s'; SELECT pg_advisory_xact_lock(%2)")
-                    .arg(longPauses_ ? 0 : kIdleTransactionSeconds)
-                    .arg(kWriteLockKey);
-            try {
-                beginOnce(begin);
-            } catch (const DbError& e) {
-                abandon();
-                if (lastWasLockTimeout_) {
-                    throw DbError(QStringLiteral("the database %1 stayed busy with another "
-                                                 "terminal's change for more than %2 s: %3")
-                                      .arg(shownName_)
-                                      .arg(kLockTimeoutSeconds)
-                                      .arg(e.message()),
-                                  DbFailure::Busy);
-                }
-                throw;
-            }
-        } else {
-            simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
-        }
-        ++depth_;
-    }
-
-    void beginRead() override {
-        if (depth_ > 0) {
-            simple(QStringLiteral("SAVEPOINT tq_%1").arg(depth_));
-            ++depth_;
-            return;
-        }
-        // A snapshot that takes no lock: writers go on, and none of their changes shows. The
-        // snapshot is taken by the first statement after BEGIN, so one is run at once.
-        const QString begin =
-            QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SELECT 1");
-        try {
-            beginOnce(begin);
-        } catch (const DbError&) {
-            abandon();
-            throw;
-        }
-        reading_ = true;
-        ++depth_;
-    }
-
-    void commit() override {
-        if (depth_ == 0) {
-            throw DbError(QStringLiteral("commit without a transaction"));
-        }
-        if (depth_ == 1) {
-            depth_ = 0;
-            if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
-                simple(QStringLiteral("ROLLBACK"));
-                throw DbError(QStringLiteral("the transaction failed earlier and was undone"));
-            }
-            simple(QStringLiteral("COMMIT"));
-        } else {
-            simple(QStringLiteral("RELEASE SAVEPOINT tq_%1").arg(depth_ - 1));
-            --depth_;
-        }
-    }
-
-    void rollback() override {
-        if (depth_ == 0) {
-            return;
-        }
-        --depth_;
-        if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) == PQTRANS_IDLE) {
-            depth_ = 0;
-            return;
-        }
-        if (depth_ == 0) {
-            simple(QStringLiteral("ROLLBACK"));
-        } else {
-            simple(QStringLiteral("ROLLBACK TO SAVEPOINT tq_%1").arg(depth_));
-            simple(QStringLiteral("RELEASE SAVEPOINT tq_%1").arg(depth_));
-        }
+        // A read changes nothing: it is simply asked again after a conflict or once after
+        // a connection lost while the terminal stood idle.
+        return outsideTransaction(true, [&] { return rowsOf(run(st.text, st.values, true)); });
     }
 
     void syncAutoNumber(const QString& table) override {
-        const QString actual = actualName(table);
+        const QString actual = tableNamed(table);
         if (actual.isEmpty()) {
             return;
         }
@@ -574,45 +406,461 @@ class PgDatabase final : public Database {
         }
     }
 
+    void allowLongPauses() override { longPauses_ = true; }
+
   private:
-    // Runs one statement with its values bound; throws DbError on failure. The engine's own
-    // statements leave their values untyped; the site's statements type them.
-    PgResult run(const QString& text, const std::vector<SqlValue>& values, bool typed = false) {
-        const QByteArray sql = text.toUtf8();
-        const Parameters p(values, typed, citext_);
-        PgResult r(PQexecParams(conn_, sql.constData(), static_cast<int>(values.size()),
-                                p.types.data(), p.pointers.data(), nullptr, nullptr, 0));
-        check(r);
-        return r;
+    static inline const QString kCitextQuery =
+        QStringLiteral("SELECT oid FROM pg_type WHERE typname = 'citext'");
+    static inline const QString kRelationsQuery = QStringLiteral(
+        "SELECT c.relname, c.relkind FROM pg_class c JOIN pg_namespace n ON n.oid = "
+        "c.relnamespace WHERE c.relkind IN ('r','p','v') AND n.nspname = current_schema() "
+        "ORDER BY c.oid");
+
+    // Transactions.
+
+    /// The transaction and its locks travel in one round trip. A site-wide writer holds the
+    /// site's lock alone; a writer of one staff member shares the site's lock with the
+    /// writers of other staff and holds the staff member's own (by the code as the code
+    /// columns compare it). A writer left waiting inside its transaction for more than a few
+    /// seconds (a terminal frozen or switched off) is ended by the server: it never holds
+    /// the others up beyond the lock wait.
+    void beginOutermostWrite(const WriteScope& scope) override {
+        std::vector<Command> begin = {
+            {QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"), {}},
+            {QStringLiteral("SET LOCAL idle_in_transaction_session_timeout = '%1s'")
+                 .arg(longPauses_ ? 0 : kIdleTransactionSeconds),
+             {}}};
+        if (scope.wholeSite()) {
+            begin.push_back(
+                {QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kWriteLockKey), {}});
+        } else {
+            begin.push_back(
+                {QStringLiteral("SELECT pg_advisory_xact_lock_shared(%1)").arg(kWriteLockKey), {}});
+            begin.push_back({QStringLiteral("SELECT pg_advisory_xact_lock(%1, "
+                                            "hashtext(lower($1::text)))")
+                                 .arg(kWriteLockKey),
+                             {scope.staffCode()}});
+        }
+        try {
+            beginOnce(begin);
+        } catch (const DbError& e) {
+            abandon();
+            if (lastWasLockTimeout_) {
+                throw DbError(QStringLiteral("the database %1 stayed busy with another "
+                                             "terminal's change for more than %2 s: %3")
+                                  .arg(shownName_)
+                                  .arg(engine::kBusyWaitMs / 1000)
+                                  .arg(e.message()),
+                              DbFailure::Busy);
+            }
+            throw;
+        }
     }
 
-    // A change inside a transaction: a refused statement undoes only itself and leaves the
-    // transaction going, as on the embedded engine.
-    int runInTransaction(const ServerStatement& st) {
-        // The savepoint, the statement and the release travel in one round trip.
-        const QByteArray sql = st.text.toUtf8();
-        const Parameters p(st.values, true, citext_);
-        const char* savepoint = "SAVEPOINT tq_statement";
-        const char* release = "RELEASE SAVEPOINT tq_statement";
-        const bool sent =
-            PQenterPipelineMode(conn_) == 1 &&
-            PQsendQueryParams(conn_, savepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-            PQsendQueryParams(conn_, sql.constData(), static_cast<int>(st.values.size()),
-                              p.types.data(), p.pointers.data(), nullptr, nullptr, 0) == 1 &&
-            PQsendQueryParams(conn_, release, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-            PQpipelineSync(conn_) == 1;
-        PgResult results[3];
+    /// A snapshot that takes no lock: writers go on, and none of their changes shows. The
+    /// snapshot is taken by the first statement after BEGIN, so one is run at once.
+    void beginOutermostRead() override {
+        try {
+            beginOnce({{QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {}},
+                       {QStringLiteral("SELECT 1"), {}}});
+        } catch (const DbError&) {
+            abandon();
+            throw;
+        }
+    }
+
+    void commitOutermost() override {
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+            pending_.clear();
+            run(QStringLiteral("ROLLBACK"), {});
+            throw DbError(QStringLiteral("the transaction failed earlier and was undone"));
+        }
+        run(QStringLiteral("COMMIT"), {});
+    }
+
+    void rollbackOutermost() override {
+        pending_.clear();
+        run(QStringLiteral("ROLLBACK"), {});
+    }
+
+    bool engineInTransaction() const override {
+        if (PQstatus(conn_) != CONNECTION_OK) {
+            return false;
+        }
+        const PGTransactionStatusType t = PQtransactionStatus(conn_);
+        return t == PQTRANS_INTRANS || t == PQTRANS_INERROR || t == PQTRANS_ACTIVE;
+    }
+
+    // A nested transaction's savepoint steps wait for the next statement and travel with it;
+    // one opened and released with nothing in between costs nothing at all.
+    void openSavepoint(int level) override {
+        pending_ << QStringLiteral("SAVEPOINT ") + savepointName(level);
+        levelUntouched_ = true;
+    }
+
+    void releaseSavepoint(int level) override {
+        if (!dropPendingSavepoint(level)) {
+            pending_ << QStringLiteral("RELEASE SAVEPOINT ") + savepointName(level);
+        }
+        levelUntouched_ = false;
+    }
+
+    void undoSavepoint(int level) override {
+        levelUntouched_ = false;
+        if (dropPendingSavepoint(level)) {
+            return;
+        }
+        for (const PgResult& r :
+             exchange({{QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepointName(level), {}},
+                       {QStringLiteral("RELEASE SAVEPOINT ") + savepointName(level), {}}})) {
+            check(r);
+        }
+    }
+
+    bool dropPendingSavepoint(int level) {
+        if (!pending_.isEmpty() &&
+            pending_.last() == QStringLiteral("SAVEPOINT ") + savepointName(level)) {
+            pending_.removeLast();
+            return true;
+        }
+        return false;
+    }
+
+    /// Begins the outermost transaction. Nothing was written yet: a connection that died
+    /// while the terminal stood idle (a server restarted overnight) is made again once.
+    void beginOnce(const std::vector<Command>& begin) {
+        const auto send = [&] {
+            for (const PgResult& r : exchange(begin)) {
+                check(r);
+            }
+        };
+        try {
+            send();
+        } catch (const DbError&) {
+            if (!lastWasLostConnection_ || !reconnect()) {
+                throw;
+            }
+            send();
+        }
+    }
+
+    /// Changes inside a transaction: a refused statement undoes only what `commands` did and
+    /// leaves the transaction going, as on the embedded engine. The commands travel in one
+    /// round trip, behind a savepoint of their own unless the nested transaction they run in
+    /// has done nothing yet (its own savepoint then serves) or `undoAlone` is off (the caller
+    /// ends the transaction on a failure). `changes` tells whether they changed rows.
+    std::vector<PgResult> runGuarded(const std::vector<Command>& commands, bool changes,
+                                     bool undoAlone = true) {
+        const bool levelGuards = !undoAlone || (levelUntouched_ && depth() > 1);
+        std::vector<Command> all;
+        if (!levelGuards) {
+            all.push_back({QStringLiteral("SAVEPOINT tq_statement"), {}});
+        }
+        all.insert(all.end(), commands.begin(), commands.end());
+        if (!levelGuards) {
+            all.push_back({QStringLiteral("RELEASE SAVEPOINT tq_statement"), {}});
+        }
+        std::vector<PgResult> results = exchange(all);
+        const size_t first = levelGuards ? 0 : 1;
+        try {
+            for (size_t i = 0; i < first + commands.size(); ++i) {
+                check(results[i]);
+            }
+        } catch (const DbError&) {
+            if (undoAlone && PQstatus(conn_) == CONNECTION_OK) {
+                const bool conflict = lastWasConflict_;
+                const QByteArray state = lastState_;
+                const QByteArray undo = levelGuards
+                                            ? QStringLiteral("ROLLBACK TO SAVEPOINT %1")
+                                                  .arg(savepointName(depth() - 1))
+                                                  .toUtf8()
+                                            : QByteArray(
+                                                  "ROLLBACK TO SAVEPOINT tq_statement; RELEASE "
+                                                  "SAVEPOINT tq_statement");
+                PQclear(PQexec(conn_, undo.constData()));
+                lastWasConflict_ = conflict;
+                lastState_ = state;
+            }
+            throw;
+        }
+        if (!levelGuards) {
+            check(results.back());
+        }
+        if (changes) {
+            levelUntouched_ = false;
+        }
+        return {std::make_move_iterator(results.begin() + static_cast<qsizetype>(first)),
+                std::make_move_iterator(results.begin() +
+                                        static_cast<qsizetype>(first + commands.size()))};
+    }
+
+    /// Runs `once` outside any transaction; a conflict the server ended it for is tried
+    /// again a few times, and a read whose connection was lost while idle once more.
+    template <typename F>
+    std::invoke_result_t<const F&> outsideTransaction(bool reading, const F& once) {
+        for (int attempt = 1;; ++attempt) {
+            try {
+                return once();
+            } catch (const DbError&) {
+                const bool conflict = lastWasConflict_;
+                const bool lost = lastWasLostConnection_;
+                abandon();
+                if (reading && lost && attempt == 1 && reconnect()) {
+                    continue;
+                }
+                if (!conflict || attempt >= kConflictAttempts) {
+                    throw;
+                }
+                backOff(attempt);
+            }
+        }
+    }
+
+    // Definitions.
+
+    void runOwn(const QString& text, const std::vector<SqlValue>& values) override {
+        run(text, values);
+    }
+
+    std::vector<QStringList> selectTexts(const QString& text,
+                                         const std::vector<SqlValue>& values) override {
+        PgResult r = run(text, values);
+        std::vector<QStringList> rows;
+        for (int row = 0; row < PQntuples(r.get()); ++row) {
+            QStringList fields;
+            for (int i = 0; i < PQnfields(r.get()); ++i) {
+                fields << QString::fromUtf8(PQgetvalue(r.get(), row, i));
+            }
+            rows.push_back(fields);
+        }
+        return rows;
+    }
+
+    // The table's name as the server keeps it, found ignoring case as the embedded engine
+    // does (the exact name first); empty when there is no such table. The names are read
+    // once and again when one is not among them (another terminal may have made it since).
+    QString tableNamed(const QString& name) override {
+        const bool fresh = !relations_;
+        if (fresh) {
+            loadRelations();
+        }
+        QString found = findRelation(name);
+        if (found.isEmpty() && !fresh) {
+            loadRelations();
+            found = findRelation(name);
+        }
+        return found;
+    }
+
+    QString findRelation(const QString& name) const {
+        QString folded;
+        for (const auto& [relation, kind] : *relations_) {
+            if (relation == name) {
+                return relation;
+            }
+            if (folded.isEmpty() && relation.compare(name, Qt::CaseInsensitive) == 0) {
+                folded = relation;
+            }
+        }
+        return folded;
+    }
+
+    void loadRelations() {
+        PgResult r = run(kRelationsQuery, {});
+        keepRelations(r);
+    }
+
+    void keepRelations(const PgResult& r) {
+        std::vector<std::pair<QString, char>> names;
+        for (int i = 0; i < PQntuples(r.get()); ++i) {
+            names.emplace_back(QString::fromUtf8(PQgetvalue(r.get(), i, 0)),
+                               PQgetvalue(r.get(), i, 1)[0]);
+        }
+        relations_ = std::move(names);
+    }
+
+    static Oid citextOf(const PgResult& r) {
+        return PQntuples(r.get()) > 0
+                   ? static_cast<Oid>(QByteArray(PQgetvalue(r.get(), 0, 0)).toUInt())
+                   : 0;
+    }
+
+    void ensureCatalog() override {
+        if (citext_ == 0) {
+            try {
+                run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"), {});
+            } catch (const DbError& e) {
+                throw DbError(QStringLiteral("the database %1 lacks the extension citext and this "
+                                             "role may not add it (CREATE EXTENSION citext as its "
+                                             "owner): %2")
+                                  .arg(shownName_, e.message()),
+                              e.kind());
+            }
+            citext_ = citextOf(run(kCitextQuery, {}));
+        }
+        EngineDatabase::ensureCatalog();
+    }
+
+    QString quoteName(const QString& name) const override { return serverName(name); }
+    QString placeholder(int n) const override { return QLatin1Char('$') + QString::number(n); }
+
+    static QString columnDdl(const ColumnDef& c) {
+        const QString name = serverName(c.name);
+        QString ddl = name + QLatin1Char(' ');
+        switch (c.type) {
+            case ColumnType::Integer:
+                ddl += c.autoIncrement ? QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY")
+                                       : QStringLiteral("integer");
+                break;
+            case ColumnType::DateTime:
+                ddl += QStringLiteral("timestamp(0) without time zone");
+                break;
+            case ColumnType::Boolean:
+                ddl += QStringLiteral("boolean");
+                break;
+            case ColumnType::Decimal:
+                // numeric(p,0) would round a fraction into the column; the rules refuse it
+                // and keep the precision of p digits.
+                ddl += QStringLiteral("numeric CHECK (%1 = trunc(%1) AND abs(%1) < 1e%2)")
+                           .arg(name)
+                           .arg(c.size);
+                break;
+            case ColumnType::Text:
+                ddl += QStringLiteral("citext CHECK (char_length(%1) <= %2)")
+                           .arg(name)
+                           .arg(c.size > 0 ? c.size : kDefaultTextSize);
+                break;
+            case ColumnType::LongText:
+                ddl += QStringLiteral("text");
+                break;
+        }
+        switch (engine::defaultFormOf(c)) {
+            case engine::DefaultForm::None:
+                break;
+            case engine::DefaultForm::Now:
+                ddl += QStringLiteral(" DEFAULT ") + serverJapanNow();
+                break;
+            case engine::DefaultForm::True:
+                ddl += QStringLiteral(" DEFAULT true");
+                break;
+            case engine::DefaultForm::False:
+                ddl += QStringLiteral(" DEFAULT false");
+                break;
+            case engine::DefaultForm::Number:
+                ddl += QStringLiteral(" DEFAULT ") + c.defaultText.trimmed();
+                break;
+            case engine::DefaultForm::Text:
+                ddl += QStringLiteral(" DEFAULT ") + quoteText(c.defaultText);
+                break;
+        }
+        return ddl;
+    }
+
+    // An index is named after its table: index names are the schema's, not the table's.
+    QString indexDdl(const QString& table, const IndexDef& ix) override {
+        QStringList cols;
+        for (const QString& c : ix.columns) {
+            cols << serverName(c);
+        }
+        return QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+            .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
+                 serverName(table + QLatin1Char('_') + ix.name), serverName(table),
+                 cols.join(QLatin1Char(',')));
+    }
+
+    // CREATE TABLE, its indexes and its comments.
+    QStringList tableDdl(const TableDef& def) override {
+        const QString table = serverName(def.name);
+        QStringList parts;
+        for (const ColumnDef& c : def.columns) {
+            parts << columnDdl(c);
+        }
+        if (!def.primaryKey.isEmpty()) {
+            QStringList cols;
+            for (const QString& c : def.primaryKey) {
+                cols << serverName(c);
+            }
+            parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
+                         .arg(serverName(def.name + QLatin1Char('_') + engine::keyNameOf(def)),
+                              cols.join(QLatin1Char(',')));
+        }
+        QStringList out{QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") +
+                        parts.join(QStringLiteral(", ")) + QLatin1Char(')')};
+        for (const IndexDef& ix : def.indexes) {
+            out << indexDdl(def.name, ix);
+        }
+        for (const ColumnDef& c : def.columns) {
+            if (!c.description.isEmpty()) {
+                out << QStringLiteral("COMMENT ON COLUMN %1.%2 IS %3")
+                           .arg(table, serverName(c.name), quoteText(c.description));
+            }
+        }
+        return out;
+    }
+
+    // Sending.
+
+    // Runs one statement with its values bound, after the savepoint steps still waiting;
+    // throws DbError on failure. The engine's own statements leave their values untyped;
+    // the site's statements type them.
+    PgResult run(const QString& text, const std::vector<SqlValue>& values, bool typed = false) {
+        std::vector<PgResult> results = exchange({{text, values, typed}});
+        check(results.front());
+        return std::move(results.front());
+    }
+
+    /// Sends the savepoint steps still waiting and `commands` in one round trip and returns
+    /// the results of `commands` in order (those after a failed one tell that they were not
+    /// run); a waiting step that failed is thrown. Throws DbError when the connection is lost.
+    std::vector<PgResult> exchange(const std::vector<Command>& commands) {
+        std::vector<Command> all;
+        for (const QString& step : pending_) {
+            all.push_back({step, {}});
+        }
+        const size_t skip = all.size();
+        pending_.clear();
+        all.insert(all.end(), commands.begin(), commands.end());
+        std::vector<QByteArray> texts;
+        std::vector<Parameters> params;
+        texts.reserve(all.size());
+        params.reserve(all.size());
+        for (const Command& c : all) {
+            if (mayChangeSchema(c.text)) {
+                relations_.reset();
+            }
+            texts.push_back(c.text.toUtf8());
+            params.emplace_back(c.values, c.typed, citext_);
+        }
+        const auto send = [&](size_t i) {
+            const Parameters& p = params[i];
+            return PQsendQueryParams(conn_, texts[i].constData(),
+                                     static_cast<int>(all[i].values.size()), p.types.data(),
+                                     p.pointers.data(), nullptr, nullptr, 0) == 1;
+        };
+        std::vector<PgResult> results(all.size());
+        if (all.size() == 1) {
+            const Parameters& p = params[0];
+            results[0] = PgResult(
+                PQexecParams(conn_, texts[0].constData(), static_cast<int>(all[0].values.size()),
+                             p.types.data(), p.pointers.data(), nullptr, nullptr, 0));
+            return results;
+        }
+        bool sent = PQenterPipelineMode(conn_) == 1;
+        for (size_t i = 0; sent && i < all.size(); ++i) {
+            sent = send(i);
+        }
+        sent = sent && PQpipelineSync(conn_) == 1;
         bool synced = false;
-        int query = 0;
-        // Each query's results end with a null; the sync point ends the pipeline.
-        for (int guard = 0; sent && guard < 16 && !synced; ++guard) {
+        size_t query = 0;
+        // Each command's results end with a null; the sync point ends the pipeline.
+        for (size_t guard = 0; sent && guard < 4 * all.size() + 4 && !synced; ++guard) {
             PGresult* r = PQgetResult(conn_);
             if (!r) {
                 ++query;
             } else if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
                 PQclear(r);
                 synced = true;
-            } else if (query < 3 && !results[query].get()) {
+            } else if (query < all.size() && !results[query].get()) {
                 results[query] = PgResult(r);
             } else {
                 PQclear(r);
@@ -620,32 +868,16 @@ class PgDatabase final : public Database {
         }
         PQexitPipelineMode(conn_);
         if (!synced) {
-            const auto failed = std::find_if(std::begin(results), std::end(results), [](auto& r) {
+            const auto failed = std::find_if(results.begin(), results.end(), [](auto& r) {
                 return r.get() && PQresultStatus(r.get()) == PGRES_FATAL_ERROR;
             });
-            failConnection(lostCause(failed != std::end(results) ? *failed : results[0]));
+            failConnection(lostCause(failed != results.end() ? *failed : results[0]));
         }
-        check(results[0]);
-        try {
-            check(results[1]);
-        } catch (const DbError&) {
-            if (PQstatus(conn_) == CONNECTION_OK) {
-                const bool conflict = lastWasConflict_;
-                PQclear(PQexec(conn_,
-                               "ROLLBACK TO SAVEPOINT tq_statement; RELEASE SAVEPOINT "
-                               "tq_statement"));
-                lastWasConflict_ = conflict;
-            }
-            throw;
+        for (size_t i = 0; i < skip; ++i) {
+            check(results[i]);
         }
-        check(results[2]);
-        return changedRows(results[1]);
-    }
-
-    // Runs statements without values (session settings, transaction control).
-    void simple(const QString& text) {
-        PgResult r(PQexec(conn_, text.toUtf8().constData()));
-        check(r);
+        return {std::make_move_iterator(results.begin() + static_cast<qsizetype>(skip)),
+                std::make_move_iterator(results.end())};
     }
 
     // Makes the connection again after it was lost outside any transaction. Throws DbError
@@ -661,12 +893,11 @@ class PgDatabase final : public Database {
         return true;
     }
 
-    void allowLongPauses() override { longPauses_ = true; }
-
     void check(const PgResult& r) {
         lastWasConflict_ = false;
         lastWasLockTimeout_ = false;
         lastWasLostConnection_ = false;
+        lastState_.clear();
         const ExecStatusType status = r.get() ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
             return;
@@ -674,8 +905,12 @@ class PgDatabase final : public Database {
         if (PQstatus(conn_) != CONNECTION_OK) {
             failConnection(lostCause(r));
         }
+        if (status == PGRES_PIPELINE_ABORTED) {
+            throw DbError(QStringLiteral("not run: an earlier statement sent with it failed"));
+        }
         const QByteArray state =
             r.get() ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray();
+        lastState_ = state;
         QString message =
             QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn_))
                 .trimmed();
@@ -718,7 +953,8 @@ class PgDatabase final : public Database {
             why = why.isEmpty() ? lastNotice_ : lastNotice_ + QStringLiteral("; ") + why;
         }
         lastNotice_.clear();
-        depth_ = 0;
+        forgetTransaction();
+        pending_.clear();
         lastWasLostConnection_ = true;
         throw DbError(QStringLiteral("lost the connection to the database server %1: %2")
                           .arg(shownName_, why.isEmpty() ? QStringLiteral("no answer") : why));
@@ -726,7 +962,8 @@ class PgDatabase final : public Database {
 
     // Ends whatever transaction is open after a failure, without throwing again.
     void abandon() {
-        depth_ = 0;
+        forgetTransaction();
+        pending_.clear();
         if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
             PQclear(PQexec(conn_, "ROLLBACK"));
         }
@@ -737,200 +974,12 @@ class PgDatabase final : public Database {
             static_cast<unsigned long>(QRandomGenerator::global()->bounded(5, 20) * attempt));
     }
 
-    static int changedRows(const PgResult& r) { return QByteArray(PQcmdTuples(r.get())).toInt(); }
-
     static QStringList firstColumn(const PgResult& r) {
         QStringList out;
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             out << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
         }
         return out;
-    }
-
-    // The table's name as the server keeps it, found ignoring case as the embedded engine
-    // does; empty when there is no such table.
-    QString actualName(const QString& name) {
-        PgResult r = run(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON "
-                                        "n.oid = c.relnamespace WHERE c.relkind IN ('r','p','v') "
-                                        "AND n.nspname = current_schema() AND lower(c.relname) = "
-                                        "lower($1) ORDER BY c.relname = $1 DESC, c.oid LIMIT 1"),
-                         {name});
-        return PQntuples(r.get()) > 0 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : QString();
-    }
-
-    void refreshCitext() {
-        PgResult r = run(QStringLiteral("SELECT oid FROM pg_type WHERE typname = 'citext'"), {});
-        citext_ = PQntuples(r.get()) > 0
-                      ? static_cast<Oid>(QByteArray(PQgetvalue(r.get(), 0, 0)).toUInt())
-                      : 0;
-    }
-
-    void ensureCatalog() {
-        if (citext_ == 0) {
-            try {
-                run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"), {});
-            } catch (const DbError& e) {
-                throw DbError(QStringLiteral("the database %1 lacks the extension citext and this "
-                                             "role may not add it (CREATE EXTENSION citext as its "
-                                             "owner): %2")
-                                  .arg(shownName_, e.message()),
-                              e.kind());
-            }
-            refreshCitext();
-        }
-        run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + serverName(kCatalog) +
-                QStringLiteral(" (\"TableName\" text NOT NULL, \"Kind\" text NOT NULL, "
-                               "\"Ordinal\" integer NOT NULL, \"Name\" text NOT NULL, \"TypeCode\" "
-                               "integer, \"Size\" integer, \"Scale\" integer, \"AutoNumber\" "
-                               "integer, \"DefaultText\" text, \"Description\" text, \"Columns\" "
-                               "text, \"IsUnique\" integer, PRIMARY KEY (\"TableName\", \"Kind\", "
-                               "\"Ordinal\"))"),
-            {});
-    }
-
-    static QString keyName(const TableDef& def) {
-        return def.primaryKeyName.isEmpty() ? QStringLiteral("PrimaryKey") : def.primaryKeyName;
-    }
-
-    static QString columnDdl(const ColumnDef& c) {
-        const QString name = serverName(c.name);
-        QString ddl = name + QLatin1Char(' ');
-        switch (c.type) {
-            case ColumnType::Integer:
-                ddl += c.autoIncrement ? QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY")
-                                       : QStringLiteral("integer");
-                break;
-            case ColumnType::DateTime:
-                ddl += QStringLiteral("timestamp(0) without time zone");
-                break;
-            case ColumnType::Boolean:
-                ddl += QStringLiteral("boolean");
-                break;
-            case ColumnType::Decimal:
-                // numeric(p,0) would round a fraction into the column; the rules refuse it
-                // and keep the precision of p digits.
-                ddl += QStringLiteral("numeric CHECK (%1 = trunc(%1) AND abs(%1) < 1e%2)")
-                           .arg(name)
-                           .arg(c.size);
-                break;
-            case ColumnType::Text:
-                ddl += QStringLiteral("citext CHECK (char_length(%1) <= %2)")
-                           .arg(name)
-                           .arg(c.size > 0 ? c.size : kDefaultTextSize);
-                break;
-            case ColumnType::LongText:
-                ddl += QStringLiteral("text");
-                break;
-        }
-        if (!c.defaultText.isEmpty() && !c.autoIncrement) {
-            const QString d = c.defaultText.trimmed();
-            QString expr;
-            if (d.compare(u"Now()", Qt::CaseInsensitive) == 0 && c.type == ColumnType::DateTime) {
-                expr = serverJapanNow();
-            } else if (c.type == ColumnType::Boolean &&
-                       (d.compare(u"True", Qt::CaseInsensitive) == 0 ||
-                        d.compare(u"False", Qt::CaseInsensitive) == 0)) {
-                expr = d.compare(u"True", Qt::CaseInsensitive) == 0 ? QStringLiteral("true")
-                                                                    : QStringLiteral("false");
-            } else if ((c.type == ColumnType::Integer || c.type == ColumnType::Decimal) &&
-                       QRegularExpression(QStringLiteral("^-?\\d+$")).match(d).hasMatch()) {
-                expr = d;
-            } else if (c.type == ColumnType::Text || c.type == ColumnType::LongText) {
-                expr = quoteText(c.defaultText);
-            } else {
-                throw DbError(QStringLiteral("unsupported default %1 of column %2")
-                                  .arg(c.defaultText, c.name));
-            }
-            ddl += QStringLiteral(" DEFAULT ") + expr;
-        }
-        return ddl;
-    }
-
-    // An index is named after its table: index names are the schema's, not the table's.
-    static QString indexDdl(const QString& table, const IndexDef& ix) {
-        QStringList cols;
-        for (const QString& c : ix.columns) {
-            cols << serverName(c);
-        }
-        return QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
-            .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
-                 serverName(table + QLatin1Char('_') + ix.name), serverName(table),
-                 cols.join(QLatin1Char(',')));
-    }
-
-    static QString catalogInsert() {
-        return QStringLiteral("INSERT INTO ") + serverName(kCatalog) +
-               QStringLiteral(
-                   " (\"TableName\",\"Kind\",\"Ordinal\",\"Name\",\"TypeCode\",\"Size\","
-                   "\"Scale\",\"AutoNumber\",\"DefaultText\",\"Description\",\"Columns\","
-                   "\"IsUnique\") VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)");
-    }
-
-    // CREATE TABLE, its indexes and its comments.
-    static QStringList tableDdl(const TableDef& def) {
-        if (def.name.isEmpty() || def.columns.empty()) {
-            throw DbError(QStringLiteral("a table needs a name and columns"));
-        }
-        for (const ColumnDef& c : def.columns) {
-            if (c.type == ColumnType::Decimal && (c.scale != 0 || c.size < 1 || c.size > 18)) {
-                throw DbError(
-                    QStringLiteral("decimal column %1 needs a precision of 1 to 18 and scale 0")
-                        .arg(c.name));
-            }
-            if (c.autoIncrement &&
-                (c.type != ColumnType::Integer || def.primaryKey != QStringList{c.name})) {
-                throw DbError(
-                    QStringLiteral("auto-number column %1 must be the integer primary key")
-                        .arg(c.name));
-            }
-        }
-        const QString table = serverName(def.name);
-        QStringList parts;
-        for (const ColumnDef& c : def.columns) {
-            parts << columnDdl(c);
-        }
-        if (!def.primaryKey.isEmpty()) {
-            QStringList cols;
-            for (const QString& c : def.primaryKey) {
-                cols << serverName(c);
-            }
-            parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
-                         .arg(serverName(def.name + QLatin1Char('_') + keyName(def)),
-                              cols.join(QLatin1Char(',')));
-        }
-        QStringList out{QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") +
-                        parts.join(QStringLiteral(", ")) + QLatin1Char(')')};
-        for (const IndexDef& ix : def.indexes) {
-            out << indexDdl(def.name, ix);
-        }
-        for (const ColumnDef& c : def.columns) {
-            if (!c.description.isEmpty()) {
-                out << QStringLiteral("COMMENT ON COLUMN %1.%2 IS %3")
-                           .arg(table, serverName(c.name), quoteText(c.description));
-            }
-        }
-        return out;
-    }
-
-    /// Begins the outermost transaction. Nothing was written yet: a connection that died
-    /// while the terminal stood idle (a server restarted overnight) is made again once.
-    void beginOnce(const QString& begin) {
-        try {
-            simple(begin);
-        } catch (const DbError&) {
-            if (!lastWasLostConnection_ || !reconnect()) {
-                throw;
-            }
-            simple(begin);
-        }
-    }
-
-    /// The server refuses a write in a read-only transaction anyway; saying so here names the
-    /// fault of the caller instead of the server's words.
-    void refuseChangeWhileReading() const {
-        if (depth_ > 0 && reading_) {
-            throw DbError(QStringLiteral("a change was asked for inside a reading transaction"));
-        }
     }
 
     // Only the server's last word before it ends the session is kept; other notices go.
@@ -947,12 +996,18 @@ class PgDatabase final : public Database {
     QString lastNotice_;
     bool longPauses_ = false;
     bool readOnly_ = false;
-    int depth_ = 0;
-    bool reading_ = false;  ///< the outermost transaction (while depth_ > 0) is a reading one
     Oid citext_ = 0;
+    /// Savepoint steps not sent yet: they go with the next statement.
+    QStringList pending_;
+    /// The innermost transaction is a nested one that has changed nothing yet.
+    bool levelUntouched_ = false;
+    /// The tables and views of the schema with their kinds, in order of creation; unknown
+    /// after a statement that may have changed the schema.
+    std::optional<std::vector<std::pair<QString, char>>> relations_;
     bool lastWasConflict_ = false;
     bool lastWasLockTimeout_ = false;
     bool lastWasLostConnection_ = false;
+    QByteArray lastState_;
 };
 
 }  // namespace
@@ -1058,6 +1113,10 @@ std::unique_ptr<Database> openServerDatabase(const QString& uri, bool readOnly) 
         keywords.push_back("password");
         values.push_back(parts.password->constData());
     }
+    // After the URI, so that it holds whatever the URI says: the text of every statement and
+    // result is UTF-8, agreed on while connecting instead of in a round trip of its own.
+    keywords.push_back("client_encoding");
+    values.push_back("UTF8");
     keywords.push_back(nullptr);
     values.push_back(nullptr);
     PGconn* conn = PQconnectdbParams(keywords.data(), values.data(), 1);

@@ -10,21 +10,6 @@ namespace tq {
 
 namespace {
 
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == u'_';
-}
-
-qsizetype skipBlanks(const QString& s, qsizetype i) {
-    while (i < s.size() && s[i].isSpace()) {
-        ++i;
-    }
-    return i;
-}
-
-[[noreturn]] void refuse(const QString& what, const QString& text) {
-    throw DbError(what + QStringLiteral(": ") + text);
-}
-
 // The words of the statements that are SQL, not names. Everything else is a name and is
 // quoted, so that "T_勤務" and "PassWord" keep their case on the server.
 bool isKeyword(QStringView word) {
@@ -61,90 +46,25 @@ QString serverName(const QString& name) {
     return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
+namespace {
+
+QString serverDate(const QDateTime& wall) {
+    return QStringLiteral("TIMESTAMP '") + storedDateTime(wall) + QLatin1Char('\'');
+}
+
+// Keywords and functions (a word right before its parenthesis) stay; every other word is a
+// name, quoted so that the server keeps its case.
+QString serverWord(QStringView word, bool, bool call) {
+    return call || isKeyword(word) ? word.toString() : serverName(word.toString());
+}
+
+}  // namespace
+
 QString translateJetTextForServer(const QString& in) {
-    QString out;
-    out.reserve(in.size() + 32);
-    qsizetype i = 0;
-    while (i < in.size()) {
-        const QChar c = in[i];
-        if (c == u'\'') {
-            const qsizetype j = jetLiteralEnd(in, i);
-            out += QStringView(in).mid(i, j - i + 1);
-            i = j + 1;
-        } else if (c == u'[') {
-            const qsizetype end = in.indexOf(u']', i + 1);
-            if (end < 0) {
-                refuse(QStringLiteral("unterminated [name] in statement"), in);
-            }
-            out += serverName(in.mid(i + 1, end - i - 1));
-            i = end + 1;
-        } else if (c == u'#') {
-            const qsizetype end = in.indexOf(u'#', i + 1);
-            if (end < 0) {
-                refuse(QStringLiteral("unterminated date literal in statement"), in);
-            }
-            const QString inner = in.mid(i + 1, end - i - 1);
-            const QDateTime t = parseStamp(inner);
-            if (!t.isValid()) {
-                refuse(QStringLiteral("invalid date literal #") + inner + QLatin1Char('#'), in);
-            }
-            out += QStringLiteral("TIMESTAMP '") + storedDateTime(t) + QLatin1Char('\'');
-            i = end + 1;
-        } else if (c == u';') {
-            // One statement per text: only blanks may follow a closing semicolon.
-            if (skipBlanks(in, i + 1) < in.size()) {
-                refuse(QStringLiteral("only one statement may be run at a time"), in);
-            }
-            i = in.size();
-        } else if (c == u'"') {
-            // Already quoted: copied as it stands.
-            const qsizetype end = in.indexOf(u'"', i + 1);
-            if (end < 0) {
-                refuse(QStringLiteral("unterminated quoted name in statement"), in);
-            }
-            out += QStringView(in).mid(i, end - i + 1);
-            i = end + 1;
-        } else if (isWordChar(c)) {
-            qsizetype j = i;
-            while (j < in.size() && isWordChar(in[j])) {
-                ++j;
-            }
-            const QStringView word = QStringView(in).mid(i, j - i);
-            const qsizetype after = skipBlanks(in, j);
-            // A function is written with its parenthesis right after the name; a table name
-            // is followed by a blank before its column list.
-            const bool call = j < in.size() && in[j] == u'(';
-            if (word.front().isDigit()) {
-                out += word;  // a number
-            } else if (word.compare(u"DELETE", Qt::CaseInsensitive) == 0) {
-                out += word;
-                if (after < in.size() && in[after] == u'*') {
-                    j = after + 1;  // Jet's "DELETE * FROM" names no columns
-                }
-            } else if (call && (word.compare(u"Now", Qt::CaseInsensitive) == 0 ||
-                                word.compare(u"Date", Qt::CaseInsensitive) == 0)) {
-                const qsizetype close = skipBlanks(in, after + 1);
-                if (close < in.size() && in[close] == u')') {
-                    out += word.compare(u"Now", Qt::CaseInsensitive) == 0
-                               ? serverJapanNow()
-                               : QStringLiteral("date_trunc('day', ") + serverJapanNow() +
-                                     QLatin1Char(')');
-                    j = close + 1;
-                } else {
-                    out += word;
-                }
-            } else if (call || isKeyword(word)) {
-                out += word;
-            } else {
-                out += serverName(word.toString());
-            }
-            i = j;
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-    return out;
+    static const JetForms forms{
+        &serverName, &serverDate, serverJapanNow(),
+        QStringLiteral("date_trunc('day', ") + serverJapanNow() + QLatin1Char(')'), &serverWord};
+    return translateJet(in, forms);
 }
 
 ServerStatement toServerStatement(const Sql& sql) {

@@ -33,19 +33,17 @@
 #include "common/datetime.h"
 #include "storage/catalog_codes.h"
 #include "storage/database.h"
+#include "storage/engine_support.h"
 #include "storage/jet_dialect.h"
 
 namespace tq {
 
 namespace {
 
-using catalog::AddCatalogRow;
-using catalog::adoxCode;
-using catalog::CatalogIndexRow;
 using catalog::quoteText;
-
-const QString kCatalog = QStringLiteral("TQ_Catalog");
-constexpr int kBusyTimeoutMs = 10'000;
+using engine::DefaultForm;
+using engine::kBusyWaitMs;
+using engine::kCatalog;
 // The engine's page size, which this system never changes.
 constexpr qint64 kDefaultPageSize = 1024;
 // A text column defined without a size holds up to 255 characters.
@@ -126,7 +124,7 @@ QString describeFailure(DbFailure kind, const QString& path, const QString& engi
                        "database file %1 stayed busy with another program's change for more "
                        "than %2 s: %3")
                 .arg(path)
-                .arg(kBusyTimeoutMs / 1000)
+                .arg(kBusyWaitMs / 1000)
                 .arg(engineText);
         default:
             return QStringLiteral("database file %1 cannot be read: %2").arg(path, engineText);
@@ -311,6 +309,9 @@ class Statement {
         }
     }
 
+    /// A field as the text the engine stores ("" for null).
+    QString text(int i) const { return columnText(i); }
+
   private:
     QString columnText(int i) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
@@ -362,57 +363,26 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// A query's rows, read completely when the query runs: no statement stays open and no read
-// lock is held while the caller works through the rows.
-class MaterialisedResult final : public ResultSet {
-  public:
-    explicit MaterialisedResult(Statement& st) {
-        const int n = st.columnCount();
-        std::vector<ReadAs> as;
+// A query's rows, read completely when the query runs.
+std::unique_ptr<ResultSet> readAll(Statement& st) {
+    const int n = st.columnCount();
+    QStringList names;
+    std::vector<ReadAs> as;
+    for (int i = 0; i < n; ++i) {
+        names << st.columnName(i);
+        as.push_back(st.columnReadAs(i));
+    }
+    auto rows = std::make_unique<engine::MaterialisedRows>(names);
+    while (st.step()) {
+        std::vector<SqlValue> row;
+        row.reserve(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
-            const QString name = st.columnName(i);
-            names_ << name;
-            if (!index_.contains(name.toCaseFolded())) {  // the first of equal names wins
-                index_.insert(name.toCaseFolded(), i);
-            }
-            as.push_back(st.columnReadAs(i));
+            row.push_back(st.column(i, as[static_cast<size_t>(i)]));
         }
-        while (st.step()) {
-            std::vector<SqlValue> row;
-            row.reserve(static_cast<size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                row.push_back(st.column(i, as[static_cast<size_t>(i)]));
-            }
-            rows_.push_back(std::move(row));
-        }
+        rows->addRow(std::move(row));
     }
-
-    bool next() override {
-        if (cursor_ <= rows_.size()) {
-            ++cursor_;
-        }
-        return cursor_ <= rows_.size();
-    }
-
-    SqlValue value(const QString& field) const override {
-        if (cursor_ == 0 || cursor_ > rows_.size()) {
-            throw DbError(QStringLiteral("no current row to read ") + field);
-        }
-        const auto it = index_.constFind(field.toCaseFolded());
-        if (it == index_.constEnd()) {
-            throw DbError(QStringLiteral("no field named ") + field);
-        }
-        return rows_[cursor_ - 1][static_cast<size_t>(it.value())];
-    }
-
-    QStringList fieldNames() const override { return names_; }
-
-  private:
-    QStringList names_;
-    QHash<QString, int> index_;
-    std::vector<std::vector<SqlValue>> rows_;
-    size_t cursor_ = 0;  // 1-based; 0 before the first row
-};
+    return rows;
+}
 
 // `rowKeyName` is the key's name when the column is the table's auto-number key.
 QString columnDdl(const ColumnDef& c, const QString& rowKeyName) {
@@ -462,26 +432,28 @@ QString columnDdl(const ColumnDef& c, const QString& rowKeyName) {
             ddl += QStringLiteral(" AUTOINCREMENT");
         }
     }
-    if (!c.defaultText.isEmpty() && !c.autoIncrement) {
-        const QString d = c.defaultText.trimmed();
-        QString expr;
-        if (d.compare(u"Now()", Qt::CaseInsensitive) == 0 && c.type == ColumnType::DateTime) {
-            expr = QStringLiteral("(") + translateJetText(d) + QLatin1Char(')');
-        } else if (c.type == ColumnType::Boolean &&
-                   (d.compare(u"True", Qt::CaseInsensitive) == 0 ||
-                    d.compare(u"False", Qt::CaseInsensitive) == 0)) {
-            expr = d.compare(u"True", Qt::CaseInsensitive) == 0 ? QStringLiteral("1")
-                                                                : QStringLiteral("0");
-        } else if ((c.type == ColumnType::Integer || c.type == ColumnType::Decimal ||
-                    c.type == ColumnType::Boolean) &&
-                   QRegularExpression(QStringLiteral("^-?\\d+$")).match(d).hasMatch()) {
-            expr = d;
-        } else if (c.type == ColumnType::Text || c.type == ColumnType::LongText) {
+    QString expr;
+    switch (engine::defaultFormOf(c)) {
+        case DefaultForm::None:
+            break;
+        case DefaultForm::Now:
+            expr =
+                QStringLiteral("(") + translateJetText(QStringLiteral("Now()")) + QLatin1Char(')');
+            break;
+        case DefaultForm::True:
+            expr = QStringLiteral("1");
+            break;
+        case DefaultForm::False:
+            expr = QStringLiteral("0");
+            break;
+        case DefaultForm::Number:
+            expr = c.defaultText.trimmed();
+            break;
+        case DefaultForm::Text:
             expr = quoteText(c.defaultText);
-        } else {
-            throw DbError(
-                QStringLiteral("unsupported default %1 of column %2").arg(c.defaultText, c.name));
-        }
+            break;
+    }
+    if (!expr.isEmpty()) {
         ddl += QStringLiteral(" DEFAULT ") + expr;
     }
     if (c.type == ColumnType::Text) {
@@ -494,11 +466,11 @@ QString columnDdl(const ColumnDef& c, const QString& rowKeyName) {
     return ddl;
 }
 
-class SqliteDatabase final : public Database {
+class SqliteDatabase final : public engine::EngineDatabase {
   public:
     explicit SqliteDatabase(sqlite3* db) : db_(db) {}
     ~SqliteDatabase() override {
-        if (depth_ > 0 && !sqlite3_get_autocommit(db_)) {
+        if (depth() > 0 && !sqlite3_get_autocommit(db_)) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
         sqlite3_close_v2(db_);
@@ -594,57 +566,6 @@ class SqliteDatabase final : public Database {
         return problems;
     }
 
-    void createTable(const TableDef& def) override {
-        const QString ddl = tableDdl(def);
-        WriteTransaction tx(*this);
-        if (exists(def.name)) {
-            return;
-        }
-        ensureCatalog();
-        run(ddl, {});
-        for (const IndexDef& ix : def.indexes) {
-            run(indexDdl(def.name, ix), {});
-        }
-        const QString insert = catalogInsert();
-        qint64 ordinal = 0;
-        for (const ColumnDef& c : def.columns) {
-            run(insert, {def.name, QStringLiteral("column"), ++ordinal, c.name,
-                         static_cast<qint64>(adoxCode(c.type)), static_cast<qint64>(c.size),
-                         static_cast<qint64>(c.scale), static_cast<qint64>(c.autoIncrement),
-                         c.defaultText, c.description, QString(), qint64{0}});
-        }
-        if (!def.primaryKey.isEmpty()) {
-            run(insert, {def.name, QStringLiteral("key"), qint64{1}, def.primaryKeyName, qint64{0},
-                         qint64{0}, qint64{0}, qint64{0}, QString(), QString(),
-                         def.primaryKey.join(QLatin1Char(',')), qint64{1}});
-        }
-        ordinal = 0;
-        for (const IndexDef& ix : def.indexes) {
-            run(insert, CatalogIndexRow(def.name, ix, ++ordinal));
-        }
-        tx.commit();
-    }
-
-    void createIndex(const QString& table, const IndexDef& ix) override {
-        WriteTransaction tx(*this);
-        if (!exists(table)) {
-            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
-        }
-        ensureCatalog();
-        Statement known(db_, QStringLiteral("SELECT count(*), coalesce(sum(Name = ?), 0) FROM ") +
-                                 kCatalog +
-                                 QStringLiteral(" WHERE TableName = ? AND Kind = 'index'"));
-        known.bind({ix.name, table});
-        known.step();
-        const qint64 indexes = std::get<qint64>(known.column(0, ReadAs::Integer));
-        const bool recorded = std::get<qint64>(known.column(1, ReadAs::Integer)) > 0;
-        run(indexDdl(table, ix), {});
-        if (!recorded) {
-            run(catalogInsert(), CatalogIndexRow(table, ix, indexes + 1));
-        }
-        tx.commit();
-    }
-
     QStringList tableNames() override {
         Statement st(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
                                          "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND "
@@ -668,39 +589,6 @@ class SqliteDatabase final : public Database {
         return names;
     }
 
-    TableDef describeTable(const QString& table) override {
-        if (!exists(table)) {
-            throw DbError(QStringLiteral("no table named ") + table, DbFailure::NotFound);
-        }
-        TableDef def;
-        def.name = table;
-        if (exists(kCatalog)) {
-            Statement st(db_, QStringLiteral("SELECT Kind,Name,TypeCode,Size,Scale,AutoNumber,"
-                                             "DefaultText,Description,Columns,IsUnique FROM ") +
-                                  kCatalog +
-                                  QStringLiteral(" WHERE TableName = ? ORDER BY Kind,Ordinal"));
-            st.bind({table});
-            while (st.step()) {
-                const auto text = [&](int i) {
-                    return std::get<QString>(st.column(i, ReadAs::Text));
-                };
-                const auto number = [&](int i) {
-                    return std::get<qint64>(st.column(i, ReadAs::Integer));
-                };
-                AddCatalogRow(def, text, number);
-            }
-        }
-        if (def.columns.empty()) {
-            // A table made outside this system: its columns as the engine knows them.
-            for (const QString& n : columnNames(table)) {
-                ColumnDef c;
-                c.name = n;
-                def.columns.push_back(c);
-            }
-        }
-        return def;
-    }
-
     int execute(const Sql& statement) override {
         refuseChangeWhileReading();
         const EngineStatement es = toEngineStatement(statement);
@@ -711,66 +599,7 @@ class SqliteDatabase final : public Database {
         const EngineStatement es = toEngineStatement(statement);
         Statement st(db_, es.text);
         st.bind(es.values);
-        return std::make_unique<MaterialisedResult>(st);
-    }
-
-    void beginWrite() override {
-        refuseChangeWhileReading();
-        if (depth_ == 0) {
-            run(QStringLiteral("BEGIN IMMEDIATE"), {});
-            reading_ = false;
-        } else {
-            run(QStringLiteral("SAVEPOINT tq_%1").arg(depth_), {});
-        }
-        ++depth_;
-    }
-
-    void beginRead() override {
-        if (depth_ == 0) {
-            run(QStringLiteral("BEGIN"), {});
-            // The write-ahead log gives a reader the database as of its first read: read at
-            // once, so that the transaction's moment is its beginning.
-            try {
-                run(QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
-            } catch (const DbError&) {
-                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-                throw;
-            }
-            reading_ = true;
-        } else {
-            run(QStringLiteral("SAVEPOINT tq_%1").arg(depth_), {});
-        }
-        ++depth_;
-    }
-
-    void commit() override {
-        if (depth_ == 0) {
-            throw DbError(QStringLiteral("commit without a transaction"));
-        }
-        if (depth_ == 1) {
-            run(QStringLiteral("COMMIT"), {});
-        } else {
-            run(QStringLiteral("RELEASE tq_%1").arg(depth_ - 1), {});
-        }
-        --depth_;
-    }
-
-    void rollback() override {
-        if (depth_ == 0) {
-            return;
-        }
-        --depth_;
-        if (sqlite3_get_autocommit(db_)) {
-            // The engine already ended the transaction (after a failed commit, say).
-            depth_ = 0;
-            return;
-        }
-        if (depth_ == 0) {
-            run(QStringLiteral("ROLLBACK"), {});
-        } else {
-            run(QStringLiteral("ROLLBACK TO tq_%1").arg(depth_), {});
-            run(QStringLiteral("RELEASE tq_%1").arg(depth_), {});
-        }
+        return readAll(st);
     }
 
     /// Runs one statement of the engine's own SQL; returns the rows it changed.
@@ -783,15 +612,58 @@ class SqliteDatabase final : public Database {
     }
 
   private:
-    bool exists(const QString& name) {
-        Statement find(db_, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN "
-                                           "('table','view') AND name = ? COLLATE NOCASE"));
-        find.bind({name});
-        return find.step();
+    // One writer lock for the whole file: every scope takes it.
+    void beginOutermostWrite(const WriteScope&) override {
+        run(QStringLiteral("BEGIN IMMEDIATE"), {});
     }
 
+    void beginOutermostRead() override {
+        run(QStringLiteral("BEGIN"), {});
+        // The write-ahead log gives a reader the database as of its first read: read at
+        // once, so that the transaction's moment is its beginning.
+        try {
+            run(QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
+        } catch (const DbError&) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    void commitOutermost() override { run(QStringLiteral("COMMIT"), {}); }
+    void rollbackOutermost() override { run(QStringLiteral("ROLLBACK"), {}); }
+    bool engineInTransaction() const override { return !sqlite3_get_autocommit(db_); }
+
+    void runOwn(const QString& text, const std::vector<SqlValue>& values) override {
+        run(text, values);
+    }
+
+    std::vector<QStringList> selectTexts(const QString& text,
+                                         const std::vector<SqlValue>& values) override {
+        Statement st(db_, text);
+        st.bind(values);
+        std::vector<QStringList> rows;
+        while (st.step()) {
+            QStringList row;
+            for (int i = 0; i < st.columnCount(); ++i) {
+                row << st.text(i);
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    QString tableNamed(const QString& name) override {
+        Statement find(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type IN "
+                                           "('table','view') AND name = ? COLLATE NOCASE"));
+        find.bind({name});
+        return find.step() ? find.text(0) : QString();
+    }
+
+    QString quoteName(const QString& name) const override { return tq::quoteName(name); }
+    QString placeholder(int) const override { return QStringLiteral("?"); }
+
     /// Index names are the database's, not the table's: each index name is used once.
-    static QString indexDdl(const QString& table, const IndexDef& ix) {
+    QString indexDdl(const QString& table, const IndexDef& ix) override {
         QStringList cols;
         for (const QString& c : ix.columns) {
             cols << quoteName(c);
@@ -801,46 +673,15 @@ class SqliteDatabase final : public Database {
                  quoteName(table), cols.join(QLatin1Char(',')));
     }
 
-    static QString catalogInsert() {
-        return QStringLiteral("INSERT INTO ") + kCatalog +
-               QStringLiteral(
-                   " (TableName,Kind,Ordinal,Name,TypeCode,Size,Scale,AutoNumber,DefaultText,"
-                   "Description,Columns,IsUnique) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
-    }
-
-    void ensureCatalog() {
-        run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kCatalog +
-                QStringLiteral(" (TableName TEXT NOT NULL, Kind TEXT NOT NULL, Ordinal INTEGER "
-                               "NOT NULL, Name TEXT NOT NULL, TypeCode INTEGER, Size INTEGER, "
-                               "Scale INTEGER, AutoNumber INTEGER, DefaultText TEXT, "
-                               "Description TEXT, Columns TEXT, IsUnique INTEGER, "
-                               "PRIMARY KEY (TableName, Kind, Ordinal))"),
-            {});
-    }
-
-    static QString tableDdl(const TableDef& def) {
-        if (def.name.isEmpty() || def.columns.empty()) {
-            throw DbError(QStringLiteral("a table needs a name and columns"));
-        }
+    QStringList tableDdl(const TableDef& def) override {
         // A single auto-number key becomes the row key itself; any other key is a table rule.
         const ColumnDef* rowKey = nullptr;
         for (const ColumnDef& c : def.columns) {
-            if (c.type == ColumnType::Decimal && (c.scale != 0 || c.size < 1 || c.size > 18)) {
-                throw DbError(
-                    QStringLiteral("decimal column %1 needs a precision of 1 to 18 and scale 0")
-                        .arg(c.name));
-            }
             if (c.autoIncrement) {
-                if (c.type != ColumnType::Integer || def.primaryKey != QStringList{c.name}) {
-                    throw DbError(
-                        QStringLiteral("auto-number column %1 must be the integer primary key")
-                            .arg(c.name));
-                }
                 rowKey = &c;
             }
         }
-        const QString keyName =
-            def.primaryKeyName.isEmpty() ? QStringLiteral("PrimaryKey") : def.primaryKeyName;
+        const QString keyName = engine::keyNameOf(def);
         QStringList parts;
         for (const ColumnDef& c : def.columns) {
             parts << columnDdl(c, &c == rowKey ? keyName : QString());
@@ -853,21 +694,15 @@ class SqliteDatabase final : public Database {
             parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
                          .arg(quoteName(keyName), cols.join(QLatin1Char(',')));
         }
-        return QStringLiteral("CREATE TABLE ") + quoteName(def.name) + QStringLiteral(" (") +
-               parts.join(QStringLiteral(", ")) + QLatin1Char(')');
-    }
-
-    /// A write inside a reading transaction would have to upgrade its snapshot, which fails
-    /// as soon as another connection has written; it is a fault of the caller.
-    void refuseChangeWhileReading() const {
-        if (depth_ > 0 && reading_) {
-            throw DbError(QStringLiteral("a change was asked for inside a reading transaction"));
+        QStringList out{QStringLiteral("CREATE TABLE ") + quoteName(def.name) +
+                        QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')')};
+        for (const IndexDef& ix : def.indexes) {
+            out << indexDdl(def.name, ix);
         }
+        return out;
     }
 
     sqlite3* db_;
-    int depth_ = 0;
-    bool reading_ = false;  ///< the outermost transaction (while depth_ > 0) is a reading one
 };
 
 }  // namespace
@@ -894,6 +729,14 @@ DbFailure refineOpenFailure(DbFailure kind, const QString& path) {
     return kind;
 }
 
+// The engine's own busy handler sleeps up to 100 ms between its tries, so a terminal waiting
+// behind three others would sleep through their turns; this one tries again in short steps.
+// A connection waits in one thread at a time, so the wait's start can live there.
+int waitWhileBusy(void*, int attempt) {
+    thread_local engine::BusyWait wait;
+    return wait.pause(attempt) ? 1 : 0;
+}
+
 // Keys a freshly opened connection and proves the key with a first read.
 void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
     const QByteArray key = password.toUtf8();
@@ -901,7 +744,7 @@ void keyAndVerify(sqlite3* raw, const QString& path, const QString& password) {
         throw DbError(QStringLiteral("cannot key database file %1: %2")
                           .arg(path, QString::fromUtf8(sqlite3_errmsg(raw))));
     }
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    sqlite3_busy_handler(raw, &waitWhileBusy, nullptr);
     // The key only shows whether it fits at the first read of the file.
     char* error = nullptr;
     const int rc =
