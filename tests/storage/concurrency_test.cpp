@@ -132,5 +132,43 @@ TEST_F(StorageTest, ServerConflictsAreAskedAgainOutsideATransactionOnly) {
     EXPECT_EQ(count(QStringLiteral("T_勤務")), 2);
 }
 
+TEST_F(StorageTest, ServerWritersWaitOnlyForTheSameStaffMemberOrTheWholeSite) {
+    if (!test::testOnServer()) {
+        GTEST_SKIP() << "the embedded file has one writer lock for every scope";
+    }
+    Database& writer = openSite();
+    // A lock not had within this time counts as busy: the cases that must wait fail fast.
+    writer.query(Sql(QStringLiteral("SET lock_timeout = '300ms'")));
+    auto holder = site->open(false);
+    const WriteScope site;
+    const WriteScope a = WriteScope::staffMember(QStringLiteral("A001"));
+    const struct {
+        const char* name;
+        WriteScope held;
+        WriteScope wanted;
+        bool waits;
+    } cases[] = {
+        {"punches of two staff members", a, WriteScope::staffMember(QStringLiteral("B002")), false},
+        {"the same member, the code in other letter case", a,
+         WriteScope::staffMember(QStringLiteral("a001")), true},
+        // A staff deletion (or a shift month) waits for the member's punch, and the reverse.
+        {"the whole site behind a member", a, site, true},
+        {"a member behind the whole site", site, a, true},
+        {"the whole site behind the whole site", site, site, true},
+    };
+    for (const auto& c : cases) {
+        holder->beginWrite(c.held);
+        try {
+            writer.beginWrite(c.wanted);
+            writer.rollback();
+            EXPECT_FALSE(c.waits) << c.name << ": took a lock the other terminal holds";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(c.waits) << c.name << ": " << e.what();
+            EXPECT_EQ(e.kind(), DbFailure::Busy) << c.name << ": " << e.what();
+        }
+        holder->rollback();
+    }
+}
+
 }  // namespace
 }  // namespace tq
