@@ -18,6 +18,14 @@ QStringList Database::checkIntegrity() {
     return problems;
 }
 
+std::vector<TableState> Database::probeTables(const QStringList& names) {
+    std::vector<TableState> states;
+    for (const QString& name : names) {
+        states.push_back(probeTable(name));
+    }
+    return states;
+}
+
 std::vector<int> Database::executeAll(const std::vector<Sql>& statements) {
     std::vector<int> changed;
     WriteTransaction tx(*this);

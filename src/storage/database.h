@@ -133,6 +133,9 @@ class Database {
     /// An engine that cannot read at all (disk full, no permission, server gone) throws
     /// DbError rather than calling the table damaged.
     virtual TableState probeTable(const QString& name) = 0;
+    /// probeTable for each of `names`, in their order. This default probes them one by one;
+    /// an engine that pays a round trip for each statement reads them together.
+    virtual std::vector<TableState> probeTables(const QStringList& names);
     /// The engine's full check of the database, for a nightly job: every page and row read.
     /// Returns one line per problem found, nothing when the database is sound. This default
     /// reads every row of every table; an engine with its own check overrides it.

@@ -293,32 +293,57 @@ class PgDatabase final : public engine::EngineDatabase {
         keepRelations(results.back());
     }
 
-    TableState probeTable(const QString& name) override {
-        const QString actual = tableNamed(name);
-        if (actual.isEmpty()) {
-            return TableState::Missing;
+    TableState probeTable(const QString& name) override { return probeTables({name}).front(); }
+
+    /// The first rows of every present table are read in one round trip; when one of them
+    /// fails, each is read again alone to tell which.
+    std::vector<TableState> probeTables(const QStringList& names) override {
+        std::vector<TableState> states;
+        std::vector<Command> reads;
+        std::vector<size_t> present;
+        for (const QString& name : names) {
+            const QString actual = tableNamed(name);
+            states.push_back(actual.isEmpty() ? TableState::Missing : TableState::Present);
+            if (!actual.isEmpty()) {
+                // The first rows prove the table can be read at all; the server keeps its
+                // own pages whole, so reading every row would prove nothing more.
+                reads.push_back({QStringLiteral("SELECT * FROM ") + serverName(actual) +
+                                     QStringLiteral(" LIMIT 1"),
+                                 {}});
+                present.push_back(states.size() - 1);
+            }
         }
-        // Reading the first rows proves the table can be read at all; the server keeps its
-        // own pages whole, so reading every row would prove nothing more.
-        const Command first{
-            QStringLiteral("SELECT * FROM ") + serverName(actual) + QStringLiteral(" LIMIT 1"), {}};
+        if (reads.empty()) {
+            return states;
+        }
         try {
             if (depth() > 0) {
-                runGuarded({first}, false);
+                runGuarded(reads, false);
             } else {
-                run(first.text, {});
+                for (const PgResult& r : exchange(reads)) {
+                    check(r);
+                }
             }
         } catch (const DbError&) {
             if (PQstatus(conn_) != CONNECTION_OK) {
                 throw;
             }
+            if (reads.size() > 1) {
+                for (size_t i : present) {
+                    states[i] = probeTable(names[static_cast<qsizetype>(i)]);
+                }
+                return states;
+            }
+            const size_t i = present.front();
+            states[i] = TableState::Broken;
             if (lastState_ == "42P01") {  // dropped meanwhile by another connection
                 relations_.reset();
-                return tableNamed(name).isEmpty() ? TableState::Missing : TableState::Broken;
+                if (tableNamed(names[static_cast<qsizetype>(i)]).isEmpty()) {
+                    states[i] = TableState::Missing;
+                }
             }
-            return TableState::Broken;
         }
-        return TableState::Present;
+        return states;
     }
 
     QStringList tableNames() override {

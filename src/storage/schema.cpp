@@ -153,13 +153,15 @@ IndexDef WorkArchiveIndex() {
 
 QString EnsureTables(Database& db) {
     const TableDef defs[] = {DefineLogTable(), DefineStaffTable(), DefineWorkTable()};
-    for (const TableDef& def : defs) {
-        switch (db.probeTable(def.name)) {
+    const std::vector<TableState> states =
+        db.probeTables({defs[0].name, defs[1].name, defs[2].name});
+    for (size_t i = 0; i < states.size(); ++i) {
+        switch (states[i]) {
             case TableState::Missing:
-                db.createTable(def);
+                db.createTable(defs[i]);
                 break;
             case TableState::Broken:
-                return def.name;
+                return defs[i].name;
             case TableState::Present:
                 break;
         }

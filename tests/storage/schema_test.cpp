@@ -313,6 +313,18 @@ TEST_F(StorageTest, ProbeTellsMissingPresentAndBroken) {
         d.execute(Sql(QStringLiteral("CREATE VIEW T_壊 AS SELECT 1/0 AS x")));
         EXPECT_EQ(d.probeTable(QStringLiteral("T_壊")), TableState::Broken);
         EXPECT_EQ(d.probeTable(QStringLiteral("T_勤務")), TableState::Present) << "still usable";
+        // Read together in one round trip, the broken one is still told apart.
+        const std::vector<TableState> together{TableState::Present, TableState::Broken,
+                                               TableState::Missing, TableState::Present};
+        EXPECT_EQ(d.probeTables({QStringLiteral("T_ログ"), QStringLiteral("T_壊"),
+                                 QStringLiteral("T_無い"), QStringLiteral("t_勤務")}),
+                  together);
+        WriteTransaction tx(d);
+        EXPECT_EQ(d.probeTables({QStringLiteral("T_ログ"), QStringLiteral("T_壊"),
+                                 QStringLiteral("T_無い"), QStringLiteral("t_勤務")}),
+                  together)
+            << "inside a transaction";
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), 0) << "the transaction goes on";
         return;
     }
     // A table whose reading fails: its name exists, its rows cannot be read.
