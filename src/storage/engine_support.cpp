@@ -64,9 +64,12 @@ bool BusyWait::pause(int attempt) {
     if (since_.elapsed() >= kBusyWaitMs) {
         return false;
     }
-    // A writer holds the lock for a few milliseconds at most: a short step finds it free
-    // soon after its release, and the rare long hold (a bulk change) costs only polls.
-    QThread::usleep(attempt < 20 ? 100 : 500);
+    // A writer holds the lock for a few milliseconds (one flush). The longer a terminal has
+    // waited, the shorter its step, so that it rather than a newcomer finds the lock free
+    // first after a release: waits stay near a queue's. Past a quarter of a second another
+    // program's bulk change holds the lock, and polling costs less.
+    const qint64 waited = since_.elapsed();
+    QThread::usleep(waited < 2 ? 250 : waited < 20 ? 100 : waited < 250 ? 50 : 1000);
     return true;
 }
 
