@@ -130,8 +130,7 @@ Outcome ClockIn(Database& db, const LogContext& ctx, const Identification& who,
         if (auto m = EmploymentRefusal(*staff, day)) {
             return refused(*m);
         }
-        ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("出勤"), statement);
-        tx.commit();
+        CommitLogged(tx, ctx, CurrentTime, QStringLiteral("出勤"), statement);
     }
     Outcome out;
     out.accepted = true;
@@ -168,8 +167,7 @@ Outcome ClockOut(Database& db, const LogContext& ctx, const Identification& who,
         if (auto m = EmploymentRefusal(*staff, target.day)) {
             return refused(*m);
         }
-        ExecuteLogged(db, ctx, CurrentTime, QStringLiteral("退勤"), statement);
-        tx.commit();
+        CommitLogged(tx, ctx, CurrentTime, QStringLiteral("退勤"), statement);
     }
     Outcome out;
     out.accepted = true;

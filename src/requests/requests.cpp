@@ -116,11 +116,11 @@ RequestResult run(Database& db, const LogContext& ctx, const Identification& who
         if (registering) {
             const Sql s = RegistrationStatement(rowExists, entry.kind, who.code, c.day, entry.shift,
                                                 c.value, CurrentTime);
-            ExecuteLogged(db, ctx, CurrentTime, name, s);
+            CommitLogged(tx, ctx, CurrentTime, name, s);
         } else {
-            db.execute(CancellationStatement(rowExists, entry.kind, who.code, c.day, CurrentTime));
+            tx.commitWith(
+                {CancellationStatement(rowExists, entry.kind, who.code, c.day, CurrentTime)});
         }
-        tx.commit();
     }
     RequestResult r;
     r.after = EntryAfter::Ends;

@@ -26,6 +26,15 @@ std::vector<TableState> Database::probeTables(const QStringList& names) {
     return states;
 }
 
+std::vector<int> Database::commitWith(const std::vector<Sql>& statements) {
+    std::vector<int> changed;
+    for (const Sql& s : statements) {
+        changed.push_back(execute(s));
+    }
+    commit();
+    return changed;
+}
+
 std::vector<int> Database::executeAll(const std::vector<Sql>& statements) {
     std::vector<int> changed;
     WriteTransaction tx(*this);

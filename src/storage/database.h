@@ -177,6 +177,12 @@ class Database {
     void beginWrite() { beginWrite(WriteScope()); }
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    /// Runs `statements` as the last change of the innermost writing transaction and commits
+    /// it. When a statement or the commit fails, the transaction is left for its owner to roll
+    /// back (WriteTransaction does). Returns the rows each statement changed. This default runs
+    /// them one by one; an engine that pays a round trip for each statement sends the commit
+    /// with them.
+    virtual std::vector<int> commitWith(const std::vector<Sql>& statements);
     /// A reading transaction: every query until its commit sees the database as it was when
     /// it began, whatever other connections write meanwhile; ended by `commit()` or
     /// `rollback()`. Nothing may be written inside it. Begun inside another transaction it
@@ -212,6 +218,13 @@ class WriteTransaction {
     void commit() {
         db_.commit();
         done_ = true;
+    }
+    /// Runs `statements` as the transaction's last change and commits: all of it stays, or
+    /// when a statement or the commit fails, nothing of the transaction does.
+    std::vector<int> commitWith(const std::vector<Sql>& statements) {
+        std::vector<int> changed = db_.commitWith(statements);
+        done_ = true;
+        return changed;
     }
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;

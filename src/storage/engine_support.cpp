@@ -173,6 +173,31 @@ void EngineDatabase::commit() {
     depth_ = 0;
 }
 
+std::vector<int> EngineDatabase::commitWith(const std::vector<Sql>& statements) {
+    if (depth_ != 1 || reading_) {
+        return Database::commitWith(statements);
+    }
+    try {
+        std::vector<int> changed = commitOutermostWith(statements);
+        depth_ = 0;
+        return changed;
+    } catch (const DbError&) {
+        if (!engineInTransaction()) {
+            depth_ = 0;
+        }
+        throw;
+    }
+}
+
+std::vector<int> EngineDatabase::commitOutermostWith(const std::vector<Sql>& statements) {
+    std::vector<int> changed;
+    for (const Sql& s : statements) {
+        changed.push_back(execute(s));
+    }
+    commitOutermost();
+    return changed;
+}
+
 void EngineDatabase::rollback() {
     if (depth_ == 0) {
         return;

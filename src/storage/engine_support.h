@@ -71,6 +71,7 @@ class EngineDatabase : public Database {
     void beginRead() final;
     void commit() final;
     void rollback() final;
+    std::vector<int> commitWith(const std::vector<Sql>& statements) final;
 
     void createTable(const TableDef& def) final;
     void createIndex(const QString& table, const IndexDef& index) final;
@@ -83,6 +84,9 @@ class EngineDatabase : public Database {
     /// Begins the outermost reading transaction: its moment is now.
     virtual void beginOutermostRead() = 0;
     virtual void commitOutermost() = 0;
+    /// Runs `statements` and commits the outermost writing transaction. This default runs
+    /// them one by one, then commitOutermost.
+    virtual std::vector<int> commitOutermostWith(const std::vector<Sql>& statements);
     virtual void rollbackOutermost() = 0;
     /// Whether the engine still has a transaction open (it may have ended it after a failure).
     virtual bool engineInTransaction() const = 0;

@@ -40,12 +40,25 @@ void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const Q
     db.execute(LogStatement(ctx, now, operation, content));
 }
 
+namespace {
+
+// The statement and its log row.
+std::vector<Sql> logged(const LogContext& ctx, const QDateTime& now, const QString& operation,
+                        const Sql& statement) {
+    return {statement,
+            LogStatement(ctx, now, operation, QStringLiteral("(SQL)") + statement.logText())};
+}
+
+}  // namespace
+
 int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
                   const QString& operation, const Sql& statement) {
-    return db
-        .executeAll({statement, LogStatement(ctx, now, operation,
-                                             QStringLiteral("(SQL)") + statement.logText())})
-        .front();
+    return db.executeAll(logged(ctx, now, operation, statement)).front();
+}
+
+int CommitLogged(WriteTransaction& tx, const LogContext& ctx, const QDateTime& now,
+                 const QString& operation, const Sql& statement) {
+    return tx.commitWith(logged(ctx, now, operation, statement)).front();
 }
 
 }  // namespace tq

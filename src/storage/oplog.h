@@ -31,4 +31,9 @@ void WriteLog(Database& db, const LogContext& ctx, const QDateTime& now, const Q
 int ExecuteLogged(Database& db, const LogContext& ctx, const QDateTime& now,
                   const QString& operation, const Sql& statement);
 
+/// ExecuteLogged as the last change of `tx`, which it commits: the statement, its log row
+/// and everything `tx` did before stay together or not at all. Returns the rows changed.
+int CommitLogged(WriteTransaction& tx, const LogContext& ctx, const QDateTime& now,
+                 const QString& operation, const Sql& statement);
+
 }  // namespace tq

@@ -503,6 +503,28 @@ class PgDatabase final : public engine::EngineDatabase {
         run(QStringLiteral("COMMIT"), {});
     }
 
+    /// The last change and the commit travel in one round trip, with no savepoint: when a
+    /// statement fails, the commit is not run and the owner rolls the whole transaction back.
+    std::vector<int> commitOutermostWith(const std::vector<Sql>& statements) override {
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+            commitOutermost();  // rolls back and says so
+        }
+        std::vector<Command> commands;
+        for (const Sql& s : statements) {
+            const ServerStatement st = toServerStatement(s);
+            commands.push_back({st.text, st.values, true});
+        }
+        commands.push_back({QStringLiteral("COMMIT"), {}});
+        const std::vector<PgResult> results = exchange(commands);
+        std::vector<int> changed;
+        for (const PgResult& r : results) {
+            check(r);
+            changed.push_back(QByteArray(PQcmdTuples(r.get())).toInt());
+        }
+        changed.pop_back();
+        return changed;
+    }
+
     void rollbackOutermost() override {
         pending_.clear();
         run(QStringLiteral("ROLLBACK"), {});

@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 #include "../test_staff.h"
+#include "common/datetime.h"
+#include "storage/oplog.h"
 #include "storage/schema.h"
 #include "storage_support.h"
 
@@ -332,6 +335,67 @@ TEST_F(StorageTest, TransactionsCommitRollBackAndNest) {
     }
     reopen();
     EXPECT_EQ(count(QStringLiteral("T_勤務")), 3);
+}
+
+TEST_F(StorageTest, TheLastChangeCommittedWithItsTransactionStaysOrGoesWithIt) {
+    Database& d = openSite();
+    addWork(d, QStringLiteral("1"), QDate(2024, 3, 1), 800);
+    const auto work = [](const char* code) {
+        Sql s(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日,出勤時刻) VALUES ("));
+        return s.text(QString::fromLatin1(code)).raw(QStringLiteral(",#2024/03/01#,800)"));
+    };
+    const auto log = [] {
+        return LogStatement(
+            LogContext{QStringLiteral("PC"), QStringLiteral("u"), QStringLiteral("p")},
+            wallClock(QDate(2024, 3, 1), QTime(8, 0)), QStringLiteral("出勤"), QStringLiteral("x"));
+    };
+    const struct {
+        const char* name;
+        bool nested;
+        std::vector<Sql> last;
+        bool refused;
+        qint64 workAfter;  ///< rows of T_勤務 once the outermost transaction has ended
+        qint64 logAfter;
+    } cases[] = {
+        // The row written before the last change ("2") stays with it.
+        {"a change and its log row", false, {work("3"), log()}, false, 3, 1},
+        // A key already taken: the log row before it and the row "2" go too.
+        {"a refused change", false, {log(), work("1")}, true, 3, 1},
+        // A nested transaction's last change: kept only when the outer one commits.
+        {"nested, the outer one committing", true, {work("4"), log()}, false, 5, 2},
+        {"nested and refused", true, {work("1")}, true, 6, 2},
+    };
+    int next = 2;
+    for (const auto& c : cases) {
+        {
+            WriteTransaction outer(d);
+            addWork(d, QString::number(next), QDate(2024, 3, 2), 800);
+            std::optional<WriteTransaction> inner;
+            if (c.nested) {
+                inner.emplace(d);
+            }
+            WriteTransaction& tx = inner ? *inner : outer;
+            try {
+                const std::vector<int> changed = tx.commitWith(c.last);
+                EXPECT_FALSE(c.refused) << c.name;
+                EXPECT_EQ(changed, std::vector<int>(c.last.size(), 1)) << c.name;
+            } catch (const DbError& e) {
+                EXPECT_TRUE(c.refused) << c.name << ": " << e.what();
+                EXPECT_EQ(e.kind(), DbFailure::Constraint) << c.name << ": " << e.what();
+            }
+            inner.reset();
+            if (c.nested) {
+                outer.commit();
+            }
+        }
+        ++next;
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), c.workAfter) << c.name;
+        EXPECT_EQ(count(QStringLiteral("T_ログ")), c.logAfter) << c.name;
+    }
+    // Every transaction ended: the next one begins and commits as ever.
+    addWork(d, QStringLiteral("9"), QDate(2024, 3, 1), 800);
+    reopen();
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 7);
 }
 
 TEST_F(StorageTest, ReadTransactionSeesOneMomentWhileAnotherConnectionWrites) {
