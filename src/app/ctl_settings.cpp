@@ -138,9 +138,9 @@ int checkSettings(const QStringList& args) {
             (key.fromFile ? QString() : QStringLiteral(" (default)")));
     }
     out(QStringLiteral("  ") + k有給取得義務警告日数Key.toString() + QStringLiteral(" = ") +
-        (loaded->origins.有給取得義務警告日数Line == 0
-             ? QStringLiteral("%1 (default)").arg(kDefaultLeaveDutyWarningDays)
-             : s.有給取得義務警告日数));
+        (loaded->origins.commonValueLines.contains(k有給取得義務警告日数Key.toString())
+             ? s.commonValue(k有給取得義務警告日数Key)
+             : QStringLiteral("%1 (default)").arg(kDefaultLeaveDutyWarningDays)));
 
     const auto warnings = SettingsCheckWarnings(*loaded, overtime.warnings);
     for (const SettingsWarning& w : warnings) {

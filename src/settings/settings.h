@@ -70,8 +70,6 @@ struct Settings {
 
     /// The value of a common-block key, empty when it is not given.
     QString commonValue(QStringView key) const { return commonValues.value(key.toString()); }
-    /// Days before a 5-day paid-leave duty's deadline from which it is called out (site-wide).
-    QString 有給取得義務警告日数;
 
     /// The shift index of a day's shift code: the first item of `shiftCodes` equal to the
     /// code; a code that is not listed means the common block (index 0).
@@ -110,8 +108,6 @@ struct SettingsOrigins {
     int 給与締日Line = 0;
     int 過日修正可能日Line = 0;
     QHash<QString, int> commonValueLines;  ///< by key, like Settings::commonValues
-    int 有給取得義務警告日数Line = 0;
-    int 有給取得義務警告日数Block = 0;  ///< the shift index of the block it was given in
 };
 
 struct LoadedSettings {

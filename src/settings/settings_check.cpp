@@ -353,12 +353,12 @@ class Checker {
         }
     }
 
-    // Missing is fine: the default applies. A value in a shift block still holds for the site.
+    // Missing is fine: the default applies (so does a value in a shift block, which the loader
+    // ignores with its own warning).
     void checkDutyWarningDays() {
-        const SettingsOrigins& o = loaded_.origins;
-        const QString& v = loaded_.settings.有給取得義務警告日数;
         const QString name = k有給取得義務警告日数Key.toString();
-        const int line = o.有給取得義務警告日数Line;
+        const QString v = loaded_.settings.commonValue(name);
+        const int line = loaded_.origins.commonValueLines.value(name);
         if (line == 0) {
             return;
         }
@@ -367,13 +367,6 @@ class Checker {
                                  QStringLiteral("%1 is not a whole number of days: %2 is used")
                                      .arg(quoted(v))
                                      .arg(kDefaultLeaveDutyWarningDays)});
-        }
-        if (o.有給取得義務警告日数Block > 0) {
-            warnings_.push_back(
-                {line, name,
-                 QStringLiteral("given in the block of shift %1: it belongs to the common block "
-                                "and holds for every shift all the same")
-                     .arg(quoted(loaded_.settings.shiftCodes.value(o.有給取得義務警告日数Block)))});
         }
     }
 

@@ -70,14 +70,14 @@ inline constexpr std::array<ListKey, kListKeyCount> kListKeys{{
 /// The two site-wide keys (not per shift; the last value wins).
 inline constexpr QStringView k給与締日Key = u"[給与締日]";
 inline constexpr QStringView k過日修正可能日Key = u"[過日修正可能日]";
-/// Site-wide, written in the common block: days before a paid-leave duty's deadline from which
-/// the terminal and the tool call it out.
+/// Days before a paid-leave duty's deadline from which the terminal and the tool call it out.
 inline constexpr QStringView k有給取得義務警告日数Key = u"[有給取得義務警告日数]";
 
 /// Keys of rules for the whole site that are read in the common block only (in a shift block
-/// they are ignored with a warning): the working-time law's statutory rest day, week and the
-/// limits of the 36 agreement. The last value line wins; how each is read is the labour rules'.
-inline constexpr std::array<QStringView, 11> kCommonBlockKeys{{
+/// they are ignored with a warning): the working-time law's statutory rest day, week, the
+/// limits of the 36 agreement and the paid-leave duty's warning days. The last value line
+/// wins; how each is read is the labour rules'.
+inline constexpr std::array<QStringView, 12> kCommonBlockKeys{{
     u"[法定休日]",
     u"[週起算曜日]",
     u"[週法定労働時間]",
@@ -89,6 +89,7 @@ inline constexpr std::array<QStringView, 11> kCommonBlockKeys{{
     u"[特別条項年時間]",
     u"[特別条項回数]",
     u"[36協定警告割合]",
+    k有給取得義務警告日数Key,
 }};
 
 /// The line that starts a shift block (after the narrow conversion).

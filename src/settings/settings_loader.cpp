@@ -14,15 +14,7 @@ namespace {
 
 // What a key line selects.
 struct KeyRef {
-    enum Kind {
-        Unknown,
-        Single,
-        List,
-        ClosingDay,
-        CorrectionDay,
-        CommonBlock,
-        LeaveWarningDays
-    } kind = Unknown;
+    enum Kind { Unknown, Single, List, ClosingDay, CorrectionDay, CommonBlock } kind = Unknown;
     int index = 0;
 };
 
@@ -42,7 +34,6 @@ const QHash<QString, KeyRef>& keyTable() {
             t.insert(narrow(kCommonBlockKeys[static_cast<size_t>(i)].toString()),
                      {KeyRef::CommonBlock, i});
         }
-        t.insert(narrow(k有給取得義務警告日数Key.toString()), {KeyRef::LeaveWarningDays, 0});
         return t;
     }();
     return table;
@@ -233,8 +224,6 @@ class Loader {
                 return k過日修正可能日Key.toString();
             case KeyRef::CommonBlock:
                 return kCommonBlockKeys[static_cast<size_t>(key_.index)].toString();
-            case KeyRef::LeaveWarningDays:
-                return k有給取得義務警告日数Key.toString();
             case KeyRef::Unknown:
                 break;
         }
@@ -316,11 +305,6 @@ class Loader {
                 break;
             case KeyRef::CommonBlock:
                 storeCommon(lineNo, value);
-                break;
-            case KeyRef::LeaveWarningDays:
-                storeSite(lineNo, value, settings().有給取得義務警告日数,
-                          out_.origins.有給取得義務警告日数Line);
-                out_.origins.有給取得義務警告日数Block = k_;
                 break;
             case KeyRef::Unknown:
                 break;
@@ -405,7 +389,7 @@ LoadedSettings LoadSettings(const QByteArray& fileBytes) {
 std::optional<QString> NoRulesWarning(const LoadedSettings& loaded) {
     const SettingsOrigins& o = loaded.origins;
     bool any = o.給与締日Line != 0 || o.過日修正可能日Line != 0 || !o.commonValueLines.isEmpty() ||
-               o.有給取得義務警告日数Line != 0 || loaded.settings.shiftCodes.size() > 1;
+               loaded.settings.shiftCodes.size() > 1;
     for (const ShiftOrigins& shift : o.shifts) {
         for (const int line : shift.singleLines) {
             any = any || line != 0;

@@ -1,4 +1,5 @@
 #include "settings/settings.h"
+#include "settings/settings_keys.h"
 
 namespace tq {
 
@@ -20,7 +21,7 @@ const ShiftRules& Settings::rules(int shiftIndex) const {
 }
 
 std::optional<int> Settings::dutyWarningDays() const {
-    const QString t = 有給取得義務警告日数.trimmed();
+    const QString t = commonValue(k有給取得義務警告日数Key).trimmed();
     if (t.isEmpty() || t.size() > 4) {
         return std::nullopt;
     }

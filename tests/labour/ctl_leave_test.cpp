@@ -119,7 +119,7 @@ TEST_F(CtlLeaveTest, DutyListsOpenAndMissedDutiesAndExitsOneWhenItPrints) {
     EXPECT_EQ(r.out, QStringList{QStringLiteral("0001\t山田\t2024/10/01\t2025/09/30\t3.0\t2.0")});
 
     writeFile(work + QStringLiteral("/TQ582.ini"),
-              (PunchRulesText() + QStringLiteral("[有給取得義務警告日数]\n30\n")).toUtf8());
+              (QStringLiteral("[有給取得義務警告日数]\n30\n") + PunchRulesText()).toUtf8());
     r = leave({QStringLiteral("duty")}, QStringLiteral("2025/08/05 08:00:00"));
     EXPECT_EQ(r.exitCode, 0);
 }

@@ -204,7 +204,7 @@ TEST_F(LeaveBookTest, ClockInRemindsOfAnOpenDutyRightAfterTheConfirmation) {
         {at(2025, 9, 1), "[有給取得義務警告日数]\n30\n", {accepted, remind}},
     };
     for (const Case& c : cases) {
-        const Settings s = LoadSettings(PunchRulesText().toUtf8() + c.warningSetting).settings;
+        const Settings s = LoadSettings(c.warningSetting + PunchRulesText().toUtf8()).settings;
         const Identification who = identify(kCode, c.now);
         const Outcome o = ClockInWithLeaveReminder(*db, ctx, who, s, c.now);
         EXPECT_TRUE(o.accepted);

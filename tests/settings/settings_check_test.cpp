@@ -170,7 +170,7 @@ TEST(CheckSettings, LeaveDutyWarningDays) {
         {"[有給取得義務警告日数]\n三十\n", u"\"三十\" is not a whole number of days: 60 is used",
          60},
         {"[有給取得義務警告日数]\n-1\n", u"is not a whole number of days", 60},
-        {"{ｼﾌﾄ}\nA\n[有給取得義務警告日数]\n45\n", u"belongs to the common block", 45},
+        {"{ｼﾌﾄ}\nA\n[有給取得義務警告日数]\n45\n", u"read in the common block only: ignored", 60},
     };
     for (const Case& c : cases) {
         QString text = QStringLiteral("[給与締日]\n20\n[過日修正可能日]\n25\n") + cleanBlock() +
