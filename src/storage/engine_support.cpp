@@ -190,12 +190,7 @@ std::vector<int> EngineDatabase::commitWith(const std::vector<Sql>& statements) 
 }
 
 std::vector<int> EngineDatabase::commitOutermostWith(const std::vector<Sql>& statements) {
-    std::vector<int> changed;
-    for (const Sql& s : statements) {
-        changed.push_back(execute(s));
-    }
-    commitOutermost();
-    return changed;
+    return Database::commitWith(statements);
 }
 
 void EngineDatabase::rollback() {

@@ -85,7 +85,7 @@ class EngineDatabase : public Database {
     virtual void beginOutermostRead() = 0;
     virtual void commitOutermost() = 0;
     /// Runs `statements` and commits the outermost writing transaction. This default runs
-    /// them one by one, then commitOutermost.
+    /// them one by one, then commits.
     virtual std::vector<int> commitOutermostWith(const std::vector<Sql>& statements);
     virtual void rollbackOutermost() = 0;
     /// Whether the engine still has a transaction open (it may have ended it after a failure).
