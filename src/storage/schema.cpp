@@ -255,9 +255,9 @@ std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
 ArchiveMove::ArchiveMove(const QDate& cutoff, int batchRows)
     : cutoff_(cutoff),
       batchRows_(std::max(1, batchRows)),
-      tables_{
-          {QStringLiteral("T_勤務"), kWorkArchiveTable, QStringLiteral("勤務日"), true, 86400},
-          {QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"), false, 86400}} {}
+      tables_{{QStringLiteral("T_勤務"), kWorkArchiveTable, QStringLiteral("勤務日"), true, 86400},
+              {QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"), false, 60}} {
+}
 
 bool ArchiveMove::step(Database& db) {
     constexpr qint64 kDay = 86400;
@@ -300,7 +300,9 @@ bool ArchiveMove::step(Database& db) {
         tx.commit();
         t.moved += moved;
         // The next range holds about batchRows rows if the rows are spread as in this one.
-        const double scale = static_cast<double>(batchRows_) / std::max(moved, 1);
+        // Growing at most eightfold a step, a sparse stretch before a dense one cannot make
+        // one batch of the dense stretch much larger than asked.
+        const double scale = std::min(8.0, static_cast<double>(batchRows_) / std::max(moved, 1));
         t.spanSeconds = std::clamp(static_cast<qint64>(static_cast<double>(span) * scale),
                                    qint64{1}, qint64{3660} * kDay);
         return true;

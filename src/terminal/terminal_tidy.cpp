@@ -4,10 +4,12 @@
 // one batch, and a close stops the move between two batches.
 #include <malloc.h>
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 
 #include "storage/schema.h"
@@ -45,6 +47,9 @@ class OnFirstPaint final : public QObject {
 
 // A window that is never painted (minimised, no display yet) still gets its rows moved.
 constexpr int kStartWithoutPaintMs = 3000;
+// The pause between two batches, in milliseconds.
+constexpr qint64 kMinPauseMs = 2;
+constexpr qint64 kMaxPauseMs = 100;
 
 }  // namespace
 
@@ -74,7 +79,14 @@ void TerminalWindow::tidyOldRows(const QDate& cutoff) {
         try {
             auto db = openDatabase(name, QString::fromLatin1(kDatabasePassword), false);
             ArchiveMove batches(cutoff, batchRows);
+            QElapsedTimer batch;
+            batch.start();
             while (!move->stop && batches.step(*db)) {
+                // A pause as long as the batch (within bounds) before the next: a writer that
+                // came during the batch retries within that time, so it finds the lock free.
+                QThread::msleep(static_cast<unsigned long>(
+                    std::clamp<qint64>(batch.elapsed(), kMinPauseMs, kMaxPauseMs)));
+                batch.restart();
                 const qint64 work = batches.workMoved();
                 const qint64 log = batches.logMoved();
                 QMetaObject::invokeMethod(
