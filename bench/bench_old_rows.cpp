@@ -38,30 +38,15 @@
 #include "terminal/clock_face.h"
 #include "terminal/message_boxes.h"
 #include "terminal/terminal_window.h"
+#include "terminal_child.h"
 #include "timesync/clock.h"
 #include "timesync/ntp.h"
 
 namespace {
 
-class ReadOnlyClock final : public tq::Clock {
-  public:
-    QDateTime now() const override { return clock_.now(); }
-    bool setNow(const QDateTime&) override { return false; }
-
-  private:
-    tq::SystemClock clock_;
-};
-
-class StderrMessages final : public tq::MessageBoxes {
-  public:
-    void show(const QString& text, tq::Icon, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-    }
-    bool askOkCancel(const QString& text, tq::Icon icon, const QString& title) override {
-        show(text, icon, title);
-        return true;
-    }
-};
+using tq::bench::ReadOnlyClock;
+using tq::bench::silentPort;
+using tq::bench::StderrMessages;
 
 /// A line of /proc/self/status in KiB (VmRSS, VmHWM).
 long statusKiB(const char* key) {
@@ -156,12 +141,6 @@ int runTerminal(int argc, char** argv, const QByteArray& mode, const QString& di
     window.activateWindow();
     window.controls().PassWord->setFocus();
     return QApplication::exec();
-}
-
-int silentPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
 }
 
 /// A site folder (TQ582 with its two files, DB, EXCEL); returns its working directory.

@@ -228,15 +228,6 @@ int moveRows(Database& db, const QString& table, const QString& archive, const Q
     return removed;
 }
 
-qint64 countBefore(Database& db, const QString& table, const QString& column,
-                   const std::function<void(Sql&)>& addCutoff) {
-    Sql count(QStringLiteral("SELECT count(*) AS n FROM [") + table + QStringLiteral("] WHERE ") +
-              column + QStringLiteral(" < "));
-    addCutoff(count);
-    auto rs = db.query(count);
-    return rs->next() ? rs->integer(QStringLiteral("n")) : 0;
-}
-
 }  // namespace
 
 std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
@@ -308,13 +299,6 @@ bool ArchiveMove::step(Database& db) {
         return true;
     }
     return false;
-}
-
-std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff) {
-    return {countBefore(db, QStringLiteral("T_勤務"), QStringLiteral("勤務日"),
-                        [&](Sql& s) { s.date(cutoff); }),
-            countBefore(db, QStringLiteral("T_ログ"), QStringLiteral("処理日時"),
-                        [&](Sql& s) { s.dateTime(wallClock(cutoff)); })};
 }
 
 }  // namespace tq

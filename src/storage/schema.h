@@ -80,8 +80,4 @@ class ArchiveMove {
     int next_ = 0;  ///< the table being moved; 2 when done
 };
 
-/// The numbers of work and log rows that `ArchiveOldRows` would move (read through the
-/// indexes on 勤務日 and 処理日時).
-std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff);
-
 }  // namespace tq
