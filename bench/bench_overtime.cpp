@@ -9,8 +9,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
-#include "common/datetime.h"
 #include "attendance/review.h"
+#include "common/datetime.h"
 #include "labour/overtime_watch.h"
 #include "settings/settings.h"
 #include "storage/database.h"
@@ -134,8 +134,8 @@ void BM_DailyCalculationOnly(benchmark::State& state) {
         tq::OvertimeSpanFor(2025, 3, tq::ReadOvertimeRules(siteSettings()), siteSettings());
     std::vector<std::vector<tq::WorkRow>> all;
     for (int i = 1; i <= kStaff; ++i) {
-        all.push_back(tq::ReadListing(
-            *s.db, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), span.from, span.to));
+        all.push_back(tq::ReadListing(*s.db, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')),
+                                      span.from, span.to));
     }
     for (auto _ : state) {
         for (const auto& rows : all) {

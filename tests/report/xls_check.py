@@ -38,11 +38,11 @@ def column_index(letters):
     return n - 1
 
 
-def columns(spec):
-    """"A:Q" -> [0..16], "D" -> [3]; a list of such specs -> their union."""
-    if isinstance(spec, list):
-        return sorted({c for s in spec for c in columns(s)})
-    first, _, last = spec.partition(":")
+def columns(span):
+    """"A:Q" -> [0..16], "D" -> [3]; a list of such spans -> their union."""
+    if isinstance(span, list):
+        return sorted({c for s in span for c in columns(s)})
+    first, _, last = span.partition(":")
     return list(range(column_index(first), column_index(last or first) + 1))
 
 
