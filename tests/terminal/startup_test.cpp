@@ -171,6 +171,7 @@ struct PurgeCase {
     QDateTime startAt;
     QDate lastArchivedDay;  ///< the day before the cut-off
     QDate cutoff;
+    QString closingAndCorrection;  ///< "[給与締日]" and "[過日修正可能日]" in place of 20 and 25
 };
 
 void insertWorkRow(Database& db, const QString& code, const QDate& day) {
@@ -245,12 +246,22 @@ QLabel* visibleNotice(TerminalWindow& w) {
 TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
     const std::vector<PurgeCase> cases = {
         {"15 March", wallClock(QDate(2024, 3, 15), QTime(8, 0)), QDate(2024, 1, 31),
-         QDate(2024, 2, 1)},
+         QDate(2024, 2, 1), QString()},
         {"January", wallClock(QDate(2024, 1, 10), QTime(8, 0)), QDate(2023, 11, 30),
-         QDate(2023, 12, 1)},
+         QDate(2023, 12, 1), QString()},
+        // Closing on the 25th, corrections until the 10th: on 5 March the period from
+        // 26 January is still open, and none of its days may go.
+        {"a period still open", wallClock(QDate(2024, 3, 5), QTime(8, 0)), QDate(2024, 1, 25),
+         QDate(2024, 1, 26), u"[給与締日]\n25\n[過日修正可能日]\n10\n"_s},
     };
     for (const PurgeCase& c : cases) {
         TerminalSite site;
+        if (!c.closingAndCorrection.isEmpty()) {
+            QString text = DefaultSettingsText();
+            text.replace(u"[給与締日]\n20\n[過日修正可能日]\n25\n"_s, c.closingAndCorrection);
+            ASSERT_TRUE(text.contains(c.closingAndCorrection));
+            site.writeWorkFile(u"TQ582.ini"_s, text);
+        }
         {
             auto db = openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword),
                                            true);
