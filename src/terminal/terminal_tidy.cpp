@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -126,23 +128,22 @@ void TerminalWindow::showTidying(const QDate& cutoff, qint64 work, qint64 log) {
         return;
     }
     if (!archiveNotice_) {
-        // A line along the bottom of the window, not a window of its own: the keyboard stays
-        // with the punch screen.
+        // A line beside the bottom button, not a window of its own: the keyboard stays with the
+        // punch screen, and nothing the user may press is covered.
         archiveNotice_ = new QLabel(centralWidget());
         archiveNotice_->setObjectName(QStringLiteral("整理中"));
         archiveNotice_->setFocusPolicy(Qt::NoFocus);
-        archiveNotice_->setAutoFillBackground(true);
-        archiveNotice_->setMargin(4);
-        archiveNotice_->setFrameShape(QFrame::Box);
     }
-    archiveNotice_->setText(QStringLiteral("%1より前の記録を保存用の表へ移しています（勤務 %2件、"
-                                           "ログ %3件を移しました）。打刻はこのまま行えます。")
-                                .arg(cutoff.toString(QStringLiteral("yyyy/MM/dd")))
-                                .arg(work)
-                                .arg(log));
-    const QWidget* area = centralWidget();
-    const int height = archiveNotice_->sizeHint().height();
-    archiveNotice_->setGeometry(0, area->height() - height, area->width(), height);
+    const QString text = QStringLiteral("%1より前の記録を保存用の表へ移動中（%L2件）")
+                             .arg(cutoff.toString(QStringLiteral("yyyy/MM/dd")))
+                             .arg(work + log);
+    const QPushButton* beside = controls_.Command1;
+    const int left = controls_.PassWord->x();
+    const QRect box(left, beside->y(), std::max(0, beside->x() - 8 - left), beside->height());
+    archiveNotice_->setToolTip(text + QStringLiteral("。打刻はこのまま行えます。"));
+    archiveNotice_->setText(
+        archiveNotice_->fontMetrics().elidedText(text, Qt::ElideRight, box.width()));
+    archiveNotice_->setGeometry(box);
     archiveNotice_->raise();
     archiveNotice_->show();
 }

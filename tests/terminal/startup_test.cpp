@@ -321,7 +321,7 @@ TEST(StartUp, OldRowsMoveInTheBackgroundWhileEmployeesPunch) {
 
     ASSERT_TRUE(waitUntil([&] { return visibleNotice(w) != nullptr; }));
     const QString label = visibleNotice(w)->text();
-    EXPECT_TRUE(label.contains(u"2024/02/01より前の記録を保存用の表へ移しています"_s))
+    EXPECT_TRUE(label.contains(u"2024/02/01より前の記録を保存用の表へ移動中"_s))
         << label.toStdString();
     EXPECT_TRUE(w.isTidying()) << "the rows moved in one go";
     const qint64 movedBeforePunch = CountRows(*w.state().Conn, u"T_勤務_保存"_s);
