@@ -33,32 +33,15 @@
 #include "terminal/clock_face.h"
 #include "terminal/message_boxes.h"
 #include "terminal/terminal_window.h"
+#include "terminal_child.h"
 #include "timesync/clock.h"
 #include "timesync/ntp.h"
 
 namespace {
 
-/// The computer's clock, read only: a change is always refused.
-class ReadOnlyClock final : public tq::Clock {
-  public:
-    QDateTime now() const override { return clock_.now(); }
-    bool setNow(const QDateTime&) override { return false; }
-
-  private:
-    tq::SystemClock clock_;
-};
-
-/// Messages go to standard error; a start-up that asks a question gets OK.
-class StderrMessages final : public tq::MessageBoxes {
-  public:
-    void show(const QString& text, tq::Icon, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-    }
-    bool askOkCancel(const QString& text, tq::Icon icon, const QString& title) override {
-        show(text, icon, title);
-        return true;
-    }
-};
+using tq::bench::ReadOnlyClock;
+using tq::bench::silentPort;
+using tq::bench::StderrMessages;
 
 /// Reports the first paint of the clock face once it is done, and ends the process.
 class FirstPaint final : public QObject {
@@ -100,13 +83,6 @@ int runTerminal(int argc, char** argv, const QString& workingDirectory) {
     window.activateWindow();
     window.controls().PassWord->setFocus();
     return QApplication::exec();
-}
-
-/// A UDP port of 127.0.0.1 with nothing behind it.
-int silentPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
 }
 
 }  // namespace

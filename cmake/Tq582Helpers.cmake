@@ -37,3 +37,25 @@ function(tq582_test name)
       DISCOVERY_MODE PRE_TEST)
   endif()
 endfunction()
+
+# tq582_soname(VAR NAME LIBRARIES): the shared-object name (as dlopen takes it) of the library
+# libNAME among the full paths LIBRARIES (a pkg-config module's LINK_LIBRARIES). The library is
+# recorded for the package's dependencies (cmake/Tq582Package.cmake).
+function(tq582_soname var name libraries)
+  foreach(lib ${libraries})
+    get_filename_component(file ${lib} NAME)
+    if(file MATCHES "^lib${name}\\.so")
+      execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${lib} OUTPUT_VARIABLE dump
+                      COMMAND_ERROR_IS_FATAL ANY)
+      if(dump MATCHES "SONAME +([^\n]+)")
+        string(STRIP "${CMAKE_MATCH_1}" soname)
+        set(${var} ${soname} PARENT_SCOPE)
+        # dpkg-shlibdeps sees only linked libraries: the package names this one itself.
+        get_filename_component(real ${lib} REALPATH)
+        set_property(GLOBAL APPEND PROPERTY TQ582_OPENED_LIBRARIES ${real})
+        return()
+      endif()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "no shared object name for lib${name} in ${libraries}")
+endfunction()

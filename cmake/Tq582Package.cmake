@@ -68,6 +68,25 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # Japanese text on the window needs a Japanese font; the launcher of the desktop entry uses
 # the shell's coreutils only.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
+# The libraries opened at run time (libpq, libgsf): the package that installs each, at the
+# version its shlibs entry asks for, as dpkg-shlibdeps would give it for a linked library.
+get_property(tq582_opened GLOBAL PROPERTY TQ582_OPENED_LIBRARIES)
+foreach(lib ${tq582_opened})
+  execute_process(COMMAND dpkg-query -S ${lib} OUTPUT_VARIABLE owner RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT owner MATCHES "^([^:,]+)(:[^:]+)?: ")
+    message(WARNING "no Debian package owns ${lib}: the package will not depend on it")
+    continue()
+  endif()
+  set(pkg ${CMAKE_MATCH_1})
+  execute_process(COMMAND dpkg-query --control-show ${pkg}${CMAKE_MATCH_2} shlibs
+                  OUTPUT_VARIABLE shlibs RESULT_VARIABLE rc)
+  if(rc EQUAL 0 AND shlibs MATCHES "^[^ \n]+ [^ \n]+ ([^\n]+)")
+    string(STRIP "${CMAKE_MATCH_1}" dependency)
+  else()
+    set(dependency ${pkg})
+  endif()
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${dependency}")
+endforeach()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libcap2-bin, bash-completion")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,8 +1,14 @@
 // The settings loader and the settings check on any bytes: a site's TQ582.ini is edited by
 // hand, in any encoding, and may be cut short or hold anything.
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
 #include <QByteArray>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+
+#include "common/text.h"
 
 #include "settings/settings.h"
 #include "settings/settings_check.h"
@@ -32,5 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)loaded.settings.rules(index);
     }
     (void)tq::SettingsCheckWarnings(loaded);
+    // The loader's narrow conversion is ICU's Fullwidth-Halfwidth, on any text.
+    static const std::unique_ptr<icu::Transliterator> icu = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return std::unique_ptr<icu::Transliterator>(
+            icu::Transliterator::createInstance("Fullwidth-Halfwidth", UTRANS_FORWARD, status));
+    }();
+    const QString text = tq::decodeSiteText(bytes);
+    icu::UnicodeString u(reinterpret_cast<const UChar*>(text.utf16()),
+                         static_cast<int32_t>(text.size()));
+    icu->transliterate(u);
+    if (tq::narrow(text) != QString(reinterpret_cast<const QChar*>(u.getBuffer()), u.length())) {
+        std::abort();
+    }
     return 0;
 }

@@ -125,6 +125,13 @@ Period ComputePeriod(const QDateTime& currentTime, const Settings& settings) {
     return {dayAfter(0), dayOfMonth(today, 1, c)};
 }
 
+QDate ArchiveCutoff(const QDateTime& currentTime, const Settings& settings) {
+    const QDate today = currentTime.date();
+    return std::min({QDate(today.year(), today.month(), 1).addMonths(-1),
+                     ComputePeriod(currentTime, settings).PeriodStart,
+                     PayrollMonthOf(today, settings).start});
+}
+
 PayrollMonth PayrollMonthEnding(int year, int month, const Settings& settings) {
     const int c = periodDay(settings.給与締日);
     const QDate first(year, month, 1);

@@ -36,6 +36,11 @@ PayrollMonth PayrollMonthEnding(int year, int month, const Settings& settings);
 /// The one payroll month that holds `day`.
 PayrollMonth PayrollMonthOf(const QDate& day, const Settings& settings);
 
+/// The first day the start-up move into the archive keeps: the first day of the previous
+/// calendar month, or the first day of a payroll period still open for corrections at
+/// `currentTime` when that is earlier (a day that may still be corrected is never archived).
+QDate ArchiveCutoff(const QDateTime& currentTime, const Settings& settings);
+
 /// The day text of the "曜日" column: the weekday letter ("日".."土"), followed by "休" when
 /// the date is a rest day of the shift. Exception and special working days win over every
 /// rest-day rule; "祝祭日" in `[休日]` means the built-in national holidays.

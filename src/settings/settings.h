@@ -119,10 +119,6 @@ struct LoadedSettings {
     int lineCount = 0;
 };
 
-/// The narrow conversion as the loader applies it to each line: the same result as
-/// `tq::narrow`, without its cost for lines of ASCII, kanji, hiragana and full-width digits.
-QString narrowSettingsLine(const QString& line);
-
 /// Loads the settings from the bytes of a settings file. Pure: no file or widget access.
 LoadedSettings LoadSettings(const QByteArray& fileBytes);
 

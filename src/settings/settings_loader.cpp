@@ -39,41 +39,6 @@ const QHash<QString, KeyRef>& keyTable() {
     return table;
 }
 
-// Characters the narrow conversion leaves alone: ASCII, kanji, hiragana, half-width katakana.
-bool keptByNarrow(char16_t u) {
-    return u < 0x80 || (u >= 0x3041 && u <= 0x3096) || (u >= 0x3400 && u <= 0x4DBF) ||
-           (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xFF61 && u <= 0xFF9F);
-}
-
-}  // namespace
-
-QString narrowSettingsLine(const QString& line) {
-    // Full-width ASCII forms and the ideographic space map one to one; anything else (katakana,
-    // symbols) goes through the full conversion.
-    QString out;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char16_t u = line[i].unicode();
-        if (keptByNarrow(u)) {
-            continue;
-        }
-        char16_t to = 0;
-        if (u >= 0xFF01 && u <= 0xFF5E) {
-            to = static_cast<char16_t>(u - 0xFF01 + 0x21);
-        } else if (u == 0x3000) {
-            to = u' ';
-        } else {
-            return narrow(line);
-        }
-        if (out.isNull()) {
-            out = line;
-        }
-        out[i] = QChar(to);
-    }
-    return out.isNull() ? line : out;
-}
-
-namespace {
-
 QString quoted(const QString& s) {
     return u'"' + s + u'"';
 }
@@ -133,7 +98,7 @@ class Loader {
             ++omittedWarnings_;
             return;
         }
-        const QString line = narrowSettingsLine(raw.toString());
+        const QString line = narrow(raw.toString());
         if (pendingBlockLine_ > 0) {
             // The line after "{ｼﾌﾄ}" is the shift code, whatever it holds.
             const int blockLine = pendingBlockLine_;

@@ -197,7 +197,7 @@ namespace {
 // from the table; returns the number of rows moved. Only the columns both tables have are
 // copied: an existing table is never repaired, so it may lack some.
 int moveRows(Database& db, const QString& table, const QString& archive, const QString& column,
-             const std::function<void(Sql&)>& addCutoff, const ArchiveProgress& progress) {
+             const std::function<void(Sql&)>& addCutoff, const ArchiveProgress& progress = {}) {
     const QStringList archiveColumns = db.columnNames(archive);
     QStringList common;
     for (const QString& c : db.columnNames(table)) {
@@ -230,15 +230,6 @@ int moveRows(Database& db, const QString& table, const QString& archive, const Q
     return removed;
 }
 
-qint64 countBefore(Database& db, const QString& table, const QString& column,
-                   const std::function<void(Sql&)>& addCutoff) {
-    Sql count(QStringLiteral("SELECT count(*) AS n FROM [") + table + QStringLiteral("] WHERE ") +
-              column + QStringLiteral(" < "));
-    addCutoff(count);
-    auto rs = db.query(count);
-    return rs->next() ? rs->integer(QStringLiteral("n")) : 0;
-}
-
 }  // namespace
 
 std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
@@ -254,11 +245,62 @@ std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
     return {work, log};
 }
 
-std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff) {
-    return {countBefore(db, QStringLiteral("T_勤務"), QStringLiteral("勤務日"),
-                        [&](Sql& s) { s.date(cutoff); }),
-            countBefore(db, QStringLiteral("T_ログ"), QStringLiteral("処理日時"),
-                        [&](Sql& s) { s.dateTime(wallClock(cutoff)); })};
+ArchiveMove::ArchiveMove(const QDate& cutoff, int batchRows)
+    : cutoff_(cutoff),
+      batchRows_(std::max(1, batchRows)),
+      tables_{{QStringLiteral("T_勤務"), kWorkArchiveTable, QStringLiteral("勤務日"), true, 86400},
+              {QStringLiteral("T_ログ"), kLogArchiveTable, QStringLiteral("処理日時"), false, 60}} {
+}
+
+bool ArchiveMove::step(Database& db) {
+    constexpr qint64 kDay = 86400;
+    const QDateTime end = wallClock(cutoff_);
+    while (next_ < 2) {
+        Table& t = tables_[next_];
+        WriteTransaction tx(db);
+        Sql oldest(QStringLiteral("SELECT min(") + t.column + QStringLiteral(") AS m FROM [") +
+                   t.name + QStringLiteral("] WHERE ") + t.column + QStringLiteral(" < "));
+        if (t.dated) {
+            oldest.date(cutoff_);
+        } else {
+            oldest.dateTime(end);
+        }
+        QDateTime from;
+        {
+            auto rs = db.query(oldest);
+            if (rs->next()) {
+                from = rs->dateTime(QStringLiteral("m"));
+            }
+        }
+        if (!from.isValid()) {
+            ++next_;
+            continue;
+        }
+        // A day column moves whole days; a date-time column down to single seconds.
+        const qint64 span = t.dated ? std::max(kDay, t.spanSeconds / kDay * kDay) : t.spanSeconds;
+        QDateTime bound = from.addSecs(span);
+        if (t.dated) {
+            bound = wallClock(bound.date());
+        }
+        bound = std::min(bound, end);
+        const int moved = moveRows(db, t.name, t.archive, t.column, [&](Sql& s) {
+            if (t.dated) {
+                s.date(bound.date());
+            } else {
+                s.dateTime(bound);
+            }
+        });
+        tx.commit();
+        t.moved += moved;
+        // The next range holds about batchRows rows if the rows are spread as in this one.
+        // Growing at most eightfold a step, a sparse stretch before a dense one cannot make
+        // one batch of the dense stretch much larger than asked.
+        const double scale = std::min(8.0, static_cast<double>(batchRows_) / std::max(moved, 1));
+        t.spanSeconds = std::clamp(static_cast<qint64>(static_cast<double>(span) * scale),
+                                   qint64{1}, qint64{3660} * kDay);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace tq

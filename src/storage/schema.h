@@ -50,8 +50,34 @@ using ArchiveProgress = std::function<void(const QString& what)>;
 std::pair<int, int> ArchiveOldRows(Database& db, const QDate& cutoff,
                                    const ArchiveProgress& progress = {});
 
-/// The numbers of work and log rows that `ArchiveOldRows` would move (read through the
-/// indexes on 勤務日 and 処理日時).
-std::pair<qint64, qint64> CountOldRows(Database& db, const QDate& cutoff);
+/// The same move a batch at a time, oldest rows first: each `step` moves about `batchRows`
+/// rows of T_勤務 (then of T_ログ) in a transaction of its own, so that a writer waits at most
+/// one batch and a stop between two steps leaves every row in exactly one of the tables.
+/// Nothing is counted beforehand: a batch spans a range of dates, widened or narrowed after
+/// each step towards `batchRows` rows.
+class ArchiveMove {
+  public:
+    explicit ArchiveMove(const QDate& cutoff, int batchRows = 2000);
+    /// Moves the next batch. False once nothing before the cut-off is left (nothing moved).
+    bool step(Database& db);
+    bool done() const { return next_ == 2; }
+    const QDate& cutoff() const { return cutoff_; }
+    qint64 workMoved() const { return tables_[0].moved; }
+    qint64 logMoved() const { return tables_[1].moved; }
+
+  private:
+    struct Table {
+        QString name;
+        QString archive;
+        QString column;
+        bool dated;          ///< the column holds days (T_勤務), not date-times
+        qint64 spanSeconds;  ///< the width of the next batch's range
+        qint64 moved = 0;
+    };
+    QDate cutoff_;
+    int batchRows_;
+    Table tables_[2];
+    int next_ = 0;  ///< the table being moved; 2 when done
+};
 
 }  // namespace tq

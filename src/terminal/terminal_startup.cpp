@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "attendance/calendar.h"
 #include "common/datetime.h"
 #include "storage/oplog.h"
 #include "storage/schema.h"
@@ -131,10 +132,9 @@ bool TerminalWindow::start() {
         k.Timer->start();
         state_.clockCheck->setTimerSwitch(true);
 
-        // 21: rows older than the previous month move to the archive tables.
-        const QDate today = this->now().date();
-        const QDate cutoff = QDate(today.year(), today.month(), 1).addMonths(-1);
-        tidyOldRows(cutoff);
+        // 21: rows older than the previous month, and than any day still open for
+        // corrections, move to the archive tables once the window is on the screen.
+        tidyOldRows(ArchiveCutoff(this->now(), state_.settings));
         running_ = true;
         return true;
     } catch (const DbError& e) {
@@ -211,6 +211,7 @@ void TerminalWindow::endWithError(const QString& text, Icon icon) {
 
 void TerminalWindow::finishProgram() {
     ended_ = true;
+    stopTidying();
     controls_.Timer->stop();
     if (manualQuery_) {
         manualQuery_->deleteLater();
@@ -223,12 +224,6 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
     TerminalControls& k = controls_;
     if (ended_) {
         event->accept();
-        return;
-    }
-    if (tidying_) {
-        // The old rows are moving on the connection: the end follows the move.
-        closeAfterTidying_ = true;
-        event->ignore();
         return;
     }
     if (k.INI_TEXT->isVisible()) {

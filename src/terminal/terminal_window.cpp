@@ -86,6 +86,7 @@ TerminalWindow::TerminalWindow(const TerminalSeams& seams, QWidget* parent)
 }
 
 TerminalWindow::~TerminalWindow() {
+    stopTidying();
     // The screens and the help line watch the controls: they go first, while the window and
     // every control are still whole.
     const QObjectList children = this->children();

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QLabel>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 
 namespace tq {
 
+class OldRowsMove;
 class HelpLine;
 class ManualTimeQuery;
 
@@ -101,6 +103,10 @@ class TerminalWindow : public QMainWindow {
     bool hasEnded() const { return ended_; }
     /// True once start-up has finished and until the program ends.
     bool isRunning() const { return running_ && !ended_; }
+    /// True while the start-up move of old rows into the archive tables runs.
+    bool isTidying() const { return oldRowsMove_ != nullptr; }
+    /// About how many rows each transaction of that move holds.
+    int archiveBatchRows = 2000;
     /// Ends the program as the close request on the punch screen does, whatever view shows:
     /// the time library closed, "終了" logged, the database closed, the window closed.
     void endProgram();
@@ -143,9 +149,13 @@ class TerminalWindow : public QMainWindow {
     void createManualTimeQuery();
     void startManualTimeQuery();
     void finishProgram();
-    /// Moves rows older than `cutoff` into the archive tables, showing the window and a
-    /// progress dialog while they move. Throws DbError when the move fails.
+    /// Moves rows older than `cutoff` into the archive tables in the background, from the
+    /// window's first paint on, with a notice saying what is being tidied while rows move.
     void tidyOldRows(const QDate& cutoff);
+    /// The notice of the move, after a batch: the rows moved so far.
+    void showTidying(const QDate& cutoff, qint64 work, qint64 log);
+    /// Ends the move, waiting at most for the batch under way: every row is in one table.
+    void stopTidying();
     /// The end proper: finishProgram, "終了" logged, the connection released, programEnded.
     void endInOrder();
 
@@ -158,8 +168,8 @@ class TerminalWindow : public QMainWindow {
     int redrawCount_ = 0;
     int widthTwips_ = kPunchWidthTwips;
     bool ended_ = false;
-    bool tidying_ = false;  ///< the start-up move of old rows is running on the connection
-    bool closeAfterTidying_ = false;  ///< a close request came during that move
+    std::shared_ptr<OldRowsMove> oldRowsMove_;  ///< the start-up move of old rows, while it runs
+    QLabel* archiveNotice_ = nullptr;           ///< says what moves, once rows have moved
     bool running_ = false;
     FileEncoding settingsViewEncoding_ = FileEncoding::Cp932;
 };

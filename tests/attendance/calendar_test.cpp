@@ -83,6 +83,40 @@ TEST(ComputePeriod, FollowsClosingAndCorrectionDays) {
     }
 }
 
+TEST(ArchiveCutoff, NeverReachesADayStillOpenForCorrections) {
+    struct Case {
+        const char* name;
+        const char16_t* closing;
+        const char16_t* correction;
+        QDate today;
+        QDate cutoff;
+    };
+    const Case cases[] = {
+        // The first day of the previous month whenever no open day lies before it.
+        {"末日/末日", u"末日", u"末日", D(2024, 3, 15), D(2024, 2, 1)},
+        {"末日/5 on the 3rd", u"末日", u"5", D(2025, 5, 3), D(2025, 4, 1)},
+        {"20/25 on the 21st", u"20", u"25", D(2025, 5, 21), D(2025, 4, 1)},
+        {"末日 in January", u"末日", u"末日", D(2024, 1, 10), D(2023, 12, 1)},
+        // The payroll period still open for corrections began before the previous month.
+        {"20/5 on the 3rd", u"20", u"5", D(2025, 5, 3), D(2025, 3, 21)},
+        {"20/5 on 3 January", u"20", u"5", D(2025, 1, 3), D(2024, 11, 21)},
+        {"25/10 on 5 March", u"25", u"10", D(2024, 3, 5), D(2024, 1, 26)},
+        {"closing 30 on 1 March", u"30", u"5", D(2025, 3, 1), D(2025, 1, 31)},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        s.給与締日 = QString::fromUtf16(c.closing);
+        s.過日修正可能日 = QString::fromUtf16(c.correction);
+        for (const QTime& at : {QTime(0, 0), QTime(23, 59, 59)}) {
+            const QDateTime now = wallClock(c.today, at);
+            const QDate cutoff = ArchiveCutoff(now, s);
+            EXPECT_EQ(cutoff, c.cutoff) << c.name;
+            EXPECT_LE(cutoff, ComputePeriod(now, s).PeriodStart) << c.name;
+            EXPECT_LE(cutoff, PayrollMonthOf(c.today, s).start) << c.name;
+        }
+    }
+}
+
 TEST(PayrollMonth, EveryDayBelongsToExactlyOneMonthWhateverTheClosingDay) {
     Settings s;
     struct Case {

@@ -259,29 +259,6 @@ TEST(LoadSettings, EncodingsAndLineEnds) {
     }
 }
 
-// The loader's shortcut of the narrow conversion must give what the conversion gives, for
-// the characters it keeps, those it maps itself, and lines it hands on.
-TEST(LoadSettings, NarrowShortcutAgreesWithTheConversion) {
-    const std::pair<char16_t, char16_t> ranges[] = {
-        {0x01, 0x7F},     {0x3000, 0x3000}, {0x3041, 0x3096}, {0x3400, 0x4DBF},
-        {0x4E00, 0x9FFF}, {0xFF01, 0xFF5E}, {0xFF61, 0xFF9F}};
-    QString all;
-    for (const auto& [from, to] : ranges) {
-        for (char32_t c = from; c <= to; ++c) {
-            const QString one(QChar(static_cast<char16_t>(c)));
-            all += one;
-            ASSERT_EQ(narrowSettingsLine(one), narrow(one)) << std::hex << unsigned(c);
-        }
-    }
-    EXPECT_EQ(narrowSettingsLine(all), narrow(all));
-    for (const QString& line :
-         {QStringLiteral("ｱｲｳ・ー　日"), QStringLiteral("［休日］"), QStringLiteral("｛シフト｝"),
-          QStringLiteral("０８：３０　ＡＢ￥"), QStringLiteral("第２・第４土曜日")}) {
-        EXPECT_EQ(narrowSettingsLine(line), narrow(line)) << line.toStdString();
-    }
-    EXPECT_EQ(narrowSettingsLine(QStringLiteral("ｱｲｳ・ー　日")), QStringLiteral("ｱｲｳ･ｰ 日"));
-}
-
 TEST(LoadSettingsFile, ChoosesTheFileAndReportsAMissingOne) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

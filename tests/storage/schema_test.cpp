@@ -421,5 +421,75 @@ TEST_F(StorageTest, ArchiveMovesRowsBeforeTheCutOffAndKeepsTheRest) {
     EXPECT_EQ(count(QStringLiteral("T_勤務_保存")), 3);
 }
 
+// The batch move: every row before the cut-off moves, oldest first, each step in a short
+// transaction of its own, however the rows are spread over the days.
+TEST_F(StorageTest, ArchiveMoveGoesBatchByBatchAndLeavesEachRowInOneTable) {
+    struct Case {
+        const char* name;
+        int days;        ///< days before the cut-off that hold rows
+        int perDay;      ///< work rows a day
+        int logsPerDay;  ///< log rows a day, all in the same second
+        int batchRows;
+    };
+    const Case cases[] = {
+        {"spread thinly", 120, 1, 1, 7},
+        {"dense days", 6, 40, 30, 25},
+        {"one batch holds all", 10, 3, 2, 10000},
+    };
+    const QDate cutoff(2024, 2, 1);
+    Database& d = openSite();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        d.execute(Sql(QStringLiteral("DELETE * FROM T_勤務")));
+        d.execute(Sql(QStringLiteral("DELETE * FROM T_ログ")));
+        d.execute(Sql(QStringLiteral("DELETE * FROM [T_勤務_保存]")));
+        d.execute(Sql(QStringLiteral("DELETE * FROM [T_ログ_保存]")));
+        {
+            WriteTransaction tx(d);
+            for (int day = -c.days; day <= 1; ++day) {  // the cut-off day and the next stay
+                for (int i = 0; i < c.perDay; ++i) {
+                    d.execute(
+                        Sql(QStringLiteral("INSERT INTO T_勤務 (担当者コード,勤務日) VALUES ("))
+                            .text(QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')))
+                            .raw(QStringLiteral(","))
+                            .date(cutoff.addDays(day))
+                            .raw(QStringLiteral(")")));
+                }
+                for (int i = 0; i < c.logsPerDay; ++i) {
+                    addLog(d, wallClock(cutoff.addDays(day), QTime(0, 0)).addSecs(-1));
+                }
+            }
+            tx.commit();
+        }
+        ArchiveMove move(cutoff, c.batchRows);
+        int steps = 0;
+        qint64 largest = 0;
+        while (true) {
+            const qint64 before = move.workMoved() + move.logMoved();
+            if (!move.step(d)) {
+                break;
+            }
+            largest = std::max(largest, move.workMoved() + move.logMoved() - before);
+            ++steps;
+            // Between two steps every row is in exactly one of the tables.
+            EXPECT_EQ(count(QStringLiteral("T_勤務")) + count(QStringLiteral("T_勤務_保存")),
+                      (c.days + 2) * c.perDay);
+            EXPECT_EQ(count(QStringLiteral("T_ログ_保存")), move.logMoved());
+            ASSERT_LT(steps, 1000) << "the move does not end";
+        }
+        EXPECT_TRUE(move.done());
+        EXPECT_FALSE(move.step(d)) << "nothing left";
+        EXPECT_EQ(move.workMoved(), c.days * c.perDay);
+        EXPECT_EQ(move.logMoved(), (c.days + 1) * c.logsPerDay) << "23:59:59 of the day before";
+        EXPECT_EQ(count(QStringLiteral("T_勤務")), 2 * c.perDay);
+        EXPECT_EQ(count(QStringLiteral("T_ログ")), c.logsPerDay);
+        // No batch holds much more than asked: at most a day's rows (or a second's) beyond it.
+        EXPECT_LE(largest, 2 * c.batchRows + c.perDay + c.logsPerDay);
+        if (c.batchRows < c.days * c.perDay) {
+            EXPECT_GT(steps, 2);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tq

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -16,10 +17,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
 
+#include "../attendance/punch_fixture.h"
 #include "../test_database.h"
 #include "../testsupport.h"
 #include "common/datetime.h"
@@ -168,6 +171,7 @@ struct PurgeCase {
     QDateTime startAt;
     QDate lastArchivedDay;  ///< the day before the cut-off
     QDate cutoff;
+    QString closingAndCorrection;  ///< "[給与締日]" and "[過日修正可能日]" in place of 20 and 25
 };
 
 void insertWorkRow(Database& db, const QString& code, const QDate& day) {
@@ -203,15 +207,61 @@ QStringList logOperations(Database& db, const QString& table) {
 
 }  // namespace
 
+namespace {
+
+/// Turns the event loop until `done` holds, at most `ms` milliseconds.
+bool waitUntil(const std::function<bool()>& done, int ms = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) {
+            return false;
+        }
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+/// A site with `rows` work rows (and as many log rows) spread over the days before `cutoff`.
+void addOldRows(const QString& path, const QDate& cutoff, int rows) {
+    auto db = openEmbeddedDatabase(path, QString::fromLatin1(kDatabasePassword), true);
+    ASSERT_EQ(EnsureTables(*db), QString());
+    WriteTransaction tx(*db);
+    const LogContext ctx{QStringLiteral("OLD"), QStringLiteral("u"), QStringLiteral("p")};
+    for (int i = 0; i < rows; ++i) {
+        const QDate day = cutoff.addDays(-1 - i / 50);
+        insertWorkRow(*db, QStringLiteral("%1").arg(1000 + i % 50), day);
+        WriteLog(*db, ctx, wallClock(day, QTime(12, 0)), QStringLiteral("古い"), QString());
+    }
+    tx.commit();
+}
+
+QLabel* visibleNotice(TerminalWindow& w) {
+    auto* notice = w.findChild<QLabel*>(QStringLiteral("整理中"));
+    return notice && notice->isVisible() ? notice : nullptr;
+}
+
+}  // namespace
+
 TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
     const std::vector<PurgeCase> cases = {
         {"15 March", wallClock(QDate(2024, 3, 15), QTime(8, 0)), QDate(2024, 1, 31),
-         QDate(2024, 2, 1)},
+         QDate(2024, 2, 1), QString()},
         {"January", wallClock(QDate(2024, 1, 10), QTime(8, 0)), QDate(2023, 11, 30),
-         QDate(2023, 12, 1)},
+         QDate(2023, 12, 1), QString()},
+        // Closing on the 25th, corrections until the 10th: on 5 March the period from
+        // 26 January is still open, and none of its days may go.
+        {"a period still open", wallClock(QDate(2024, 3, 5), QTime(8, 0)), QDate(2024, 1, 25),
+         QDate(2024, 1, 26), u"[給与締日]\n25\n[過日修正可能日]\n10\n"_s},
     };
     for (const PurgeCase& c : cases) {
         TerminalSite site;
+        if (!c.closingAndCorrection.isEmpty()) {
+            QString text = DefaultSettingsText();
+            text.replace(u"[給与締日]\n20\n[過日修正可能日]\n25\n"_s, c.closingAndCorrection);
+            ASSERT_TRUE(text.contains(c.closingAndCorrection));
+            site.writeWorkFile(u"TQ582.ini"_s, text);
+        }
         {
             auto db = openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword),
                                            true);
@@ -227,8 +277,9 @@ TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
                      QString());
         }
         site.clock.current = c.startAt;
-        TerminalWindow& w = site.start();
+        TerminalWindow& w = site.startShown();
         ASSERT_TRUE(site.started) << c.name;
+        ASSERT_TRUE(waitUntil([&] { return !w.isTidying(); })) << c.name;
         Database& db = *w.state().Conn;
         EXPECT_EQ(workDays(db, QStringLiteral("T_勤務")),
                   (QList<QDate>{c.cutoff, c.startAt.date()}))
@@ -245,45 +296,92 @@ TEST(StartUp, MovesRowsOlderThanThePreviousMonthIntoTheArchive) {
     }
 }
 
-TEST(StartUp, OldRowsMoveWithTheWindowShownAndADialogSayingWhatIsTidied) {
+// The move waits for the window, runs batch by batch on the event loop with a notice that
+// leaves the keyboard on the punch screen, and lets an employee punch while rows move.
+TEST(StartUp, OldRowsMoveInTheBackgroundWhileEmployeesPunch) {
     TerminalSite site;
     const QDate cutoff(2024, 2, 1);
-    {
-        auto db =
-            openEmbeddedDatabase(site.defaultDb(), QString::fromLatin1(kDatabasePassword), true);
-        ASSERT_EQ(EnsureTables(*db), QString());
-        WriteTransaction tx(*db);
-        for (int i = 0; i < 200; ++i) {
-            insertWorkRow(*db, QString::number(i), cutoff.addDays(-1 - i % 60));
-        }
-        tx.commit();
-    }
+    constexpr int kRows = 8000;
+    site.writeWorkFile(QStringLiteral("TQ582.ini"), PunchRulesText());
+    addOldRows(site.defaultDb(), cutoff, kRows);
     site.clock.current = wallClock(QDate(2024, 3, 15), QTime(8, 0));
-    TerminalWindow& w = site.window();
-    // Runs once the move has begun: the event loop turns while the rows move.
-    bool seen = false;
-    bool windowShown = false;
-    QString label;
-    QTimer::singleShot(0, &w, [&] {
-        for (QProgressDialog* d : w.findChildren<QProgressDialog*>()) {
-            if (d->isVisible()) {
-                seen = true;
-                label = d->labelText();
-            }
-        }
-        windowShown = w.isVisible();
-    });
-    site.started = w.start();
+    site.window().archiveBatchRows = 100;
+    TerminalWindow& w = site.start();
     ASSERT_TRUE(site.started);
-    EXPECT_TRUE(seen) << "no progress dialog while the rows moved";
-    EXPECT_TRUE(windowShown) << "the window was not on the screen during the move";
-    EXPECT_TRUE(label.contains(u"2024/02/01"_s)) << label.toStdString();
-    EXPECT_TRUE(label.contains(u"200件"_s)) << label.toStdString();
-    EXPECT_TRUE(label.contains(u"保存用の表へ移しています"_s)) << label.toStdString();
-    EXPECT_EQ(CountRows(*w.state().Conn, u"T_勤務_保存"_s), 200);
-    EXPECT_EQ(CountRows(*w.state().Conn, u"T_勤務"_s), 0);
-    // The write-ahead log does not keep the size of the move.
-    EXPECT_EQ(QFileInfo(site.defaultDb() + u"-wal"_s).size(), 0);
+    EXPECT_TRUE(w.isTidying());
+    EXPECT_EQ(CountRows(*w.state().Conn, u"T_勤務_保存"_s), 0) << "nothing moves before the paint";
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    {
+        auto other = OpenSiteDb(site.defaultDb());
+        SiteRows(*other).addStaff(QStringLiteral("0001"), QStringLiteral("山田"),
+                                  QStringLiteral("A"));
+    }
+
+    ASSERT_TRUE(waitUntil([&] { return visibleNotice(w) != nullptr; }));
+    const QString label = visibleNotice(w)->text();
+    EXPECT_TRUE(label.contains(u"2024/02/01より前の記録を保存用の表へ移動中"_s))
+        << label.toStdString();
+    EXPECT_TRUE(w.isTidying()) << "the rows moved in one go";
+    const qint64 movedBeforePunch = CountRows(*w.state().Conn, u"T_勤務_保存"_s);
+    EXPECT_GT(movedBeforePunch, 0);
+    EXPECT_LT(movedBeforePunch, kRows);
+
+    // A punch between two batches.
+    TerminalControls& k = w.controls();
+    k.PassWord->setFocus();
+    EXPECT_TRUE(k.PassWord->hasFocus()) << "the notice took the keyboard";
+    QTest::keyClicks(k.PassWord, u"0001"_s);
+    QTest::keyClick(k.PassWord, Qt::Key_Return);
+    EXPECT_EQ(k.社員名->text(), u"山田"_s);
+    QTest::mouseClick(k.出勤, Qt::LeftButton);
+    EXPECT_TRUE(w.isTidying()) << "the punch came after the move, not during it";
+    EXPECT_EQ(workDays(*w.state().Conn, u"T_勤務"_s).count(QDate(2024, 3, 15)), 1)
+        << site.boxes.texts().join(u'|').toStdString();
+
+    ASSERT_TRUE(waitUntil([&] { return !w.isTidying(); }));
+    EXPECT_EQ(visibleNotice(w), nullptr) << "the notice stays after the move";
+    Database& db = *w.state().Conn;
+    EXPECT_EQ(CountRows(db, u"T_勤務_保存"_s), kRows);
+    EXPECT_EQ(CountRows(db, u"T_ログ_保存"_s), kRows);
+    EXPECT_EQ(workDays(db, u"T_勤務"_s), QList<QDate>{QDate(2024, 3, 15)});
+    // The write-ahead log does not keep the size of the move (a page or two may follow it).
+    EXPECT_LT(QFileInfo(site.defaultDb() + u"-wal"_s).size(), 64 * 1024);
+}
+
+// Closed between two batches, the terminal ends in order; the rows left move at the next start.
+TEST(StartUp, AClosedTerminalStopsTheMoveBetweenBatchesAndTheNextStartFinishesIt) {
+    const QDate cutoff(2024, 2, 1);
+    constexpr int kRows = 8000;
+    TerminalSite site;
+    addOldRows(site.defaultDb(), cutoff, kRows);
+    site.clock.current = wallClock(QDate(2024, 3, 15), QTime(8, 0));
+    {
+        site.window().archiveBatchRows = 100;
+        TerminalWindow& w = site.startShown();
+        ASSERT_TRUE(waitUntil([&] { return visibleNotice(w) != nullptr; }));
+        w.close();
+        EXPECT_TRUE(w.hasEnded());
+        EXPECT_FALSE(w.isTidying());
+    }
+    {
+        auto db = OpenSiteDb(site.defaultDb());
+        const qint64 moved = CountRows(*db, u"T_勤務_保存"_s);
+        EXPECT_GT(moved, 0);
+        EXPECT_LT(moved, kRows) << "the close waited for the whole move";
+        EXPECT_EQ(CountRows(*db, u"T_勤務"_s) + moved, kRows) << "a row half moved";
+        EXPECT_EQ(CountRows(*db, u"T_ログ"_s) + CountRows(*db, u"T_ログ_保存"_s), kRows + 2)
+            << "開始 and 終了 besides the old rows";
+        EXPECT_EQ(logOperations(*db, u"T_ログ"_s).count(u"終了"_s), 1);
+    }
+    TerminalWindow next(TerminalSeams{site.clock, site.boxes, site.info, site.ntp, site.workDir()});
+    ASSERT_TRUE(next.start());
+    next.show();
+    ASSERT_TRUE(waitUntil([&] { return !next.isTidying(); }));
+    EXPECT_EQ(CountRows(*next.state().Conn, u"T_勤務_保存"_s), kRows);
+    EXPECT_EQ(CountRows(*next.state().Conn, u"T_勤務"_s), 0);
+    next.hide();
 }
 
 TEST(StartUp, ASettingsFileWithoutRulesIsNamedInOneBoxAndTheTerminalStarts) {
