@@ -1,6 +1,7 @@
 #include "storage/engine_support.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QThread>
 
 #include "storage/catalog_codes.h"
@@ -166,11 +167,11 @@ void EngineDatabase::commit() {
     } catch (const DbError&) {
         // An engine that ended the transaction itself has nothing left to roll back.
         if (!engineInTransaction()) {
-            depth_ = 0;
+            forgetTransaction();
         }
         throw;
     }
-    depth_ = 0;
+    forgetTransaction();
 }
 
 std::vector<int> EngineDatabase::commitWith(const std::vector<Sql>& statements) {
@@ -179,11 +180,11 @@ std::vector<int> EngineDatabase::commitWith(const std::vector<Sql>& statements) 
     }
     try {
         std::vector<int> changed = commitOutermostWith(statements);
-        depth_ = 0;
+        forgetTransaction();
         return changed;
     } catch (const DbError&) {
         if (!engineInTransaction()) {
-            depth_ = 0;
+            forgetTransaction();
         }
         throw;
     }
@@ -200,10 +201,11 @@ void EngineDatabase::rollback() {
     --depth_;
     if (!engineInTransaction()) {
         // The engine already ended the transaction (after a failed commit, say).
-        depth_ = 0;
+        forgetTransaction();
         return;
     }
     if (depth_ == 0) {
+        const auto ended = qScopeGuard([this] { outermostEnded(); });
         rollbackOutermost();
     } else {
         undoSavepoint(depth_);

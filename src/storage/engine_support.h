@@ -88,6 +88,8 @@ class EngineDatabase : public Database {
     /// them one by one, then commits.
     virtual std::vector<int> commitOutermostWith(const std::vector<Sql>& statements);
     virtual void rollbackOutermost() = 0;
+    /// The outermost transaction is over, however it ended (also when the engine ended it).
+    virtual void outermostEnded() {}
     /// Whether the engine still has a transaction open (it may have ended it after a failure).
     virtual bool engineInTransaction() const = 0;
     /// Savepoint `level` (1 for the first nested transaction): opened, released (its changes
@@ -102,7 +104,10 @@ class EngineDatabase : public Database {
     void refuseChangeWhileReading() const;
     int depth() const { return depth_; }
     /// The engine's transaction is gone (the connection was lost, the transaction abandoned).
-    void forgetTransaction() { depth_ = 0; }
+    void forgetTransaction() {
+        depth_ = 0;
+        outermostEnded();
+    }
 
     // Definitions.
     /// Runs one statement of the engine's own SQL (values bound) that returns no rows.

@@ -35,6 +35,7 @@
 #include "storage/database.h"
 #include "storage/engine_support.h"
 #include "storage/jet_dialect.h"
+#include "storage/writer_queue.h"
 
 namespace tq {
 
@@ -478,6 +479,9 @@ class SqliteDatabase final : public engine::EngineDatabase {
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
+    /// Writes in turn with the other terminals of this computer writing to `file`.
+    void queueWriters(const QString& file) { queue_ = std::make_unique<engine::WriterQueue>(file); }
+
     TableState probeTable(const QString& name) override {
         try {
             Statement find(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type IN "
@@ -612,9 +616,26 @@ class SqliteDatabase final : public engine::EngineDatabase {
     }
 
   private:
-    // One writer lock for the whole file: every scope takes it.
+    // One writer lock for the whole file: every scope takes it. The terminals of this
+    // computer queue for it first, asleep, so that only one at a time polls the file's lock.
     void beginOutermostWrite(const WriteScope&) override {
-        run(QStringLiteral("BEGIN IMMEDIATE"), {});
+        if (queue_ && queue_->take(kBusyWaitMs) == engine::WriterQueue::Turn::TimedOut) {
+            throw DbError(describeFailure(DbFailure::Busy, fileOf(db_),
+                                          QString::fromUtf8(sqlite3_errstr(SQLITE_BUSY))),
+                          DbFailure::Busy);
+        }
+        try {
+            run(QStringLiteral("BEGIN IMMEDIATE"), {});
+        } catch (const DbError&) {
+            outermostEnded();
+            throw;
+        }
+    }
+
+    void outermostEnded() override {
+        if (queue_) {
+            queue_->leave();
+        }
     }
 
     void beginOutermostRead() override {
@@ -703,6 +724,7 @@ class SqliteDatabase final : public engine::EngineDatabase {
     }
 
     sqlite3* db_;
+    std::unique_ptr<engine::WriterQueue> queue_;  ///< none for a connection that only reads
 };
 
 }  // namespace
@@ -896,6 +918,7 @@ std::unique_ptr<Database> openEmbeddedDatabase(const QString& path, const QStrin
     sqlite3* raw = openConnection(path, SQLITE_OPEN_READWRITE, path);
     auto db = std::make_unique<SqliteDatabase>(raw);
     keyAndVerify(raw, path, password);
+    db->queueWriters(path);
     // Write-ahead log: readers never block the writer, and each commit costs one flush of
     // the log (synchronous FULL), so a confirmed punch survives a power cut. Terminals on
     // other computers reach a shared database through the server engine, never this file.

@@ -4,9 +4,12 @@
 #include <libpq-fe.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <csignal>
 #include <functional>
 
+#include "storage/writer_queue.h"
 #include "storage_support.h"
 
 namespace tq {
@@ -168,6 +171,41 @@ TEST_F(StorageTest, ServerWritersWaitOnlyForTheSameStaffMemberOrTheWholeSite) {
         }
         holder->rollback();
     }
+}
+
+TEST_F(StorageTest, WritersOfOneFileQueueAFrozenOneHoldsTheTurnAKilledOneGivesItUp) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "the queue orders the writers of one file";
+    }
+    openSite();
+    QProcess writer;
+    writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    writer.start(QCoreApplication::applicationDirPath() + QStringLiteral("/storage_writer"),
+                 {path, QStringLiteral("W1"), QStringLiteral("hold")});
+    ASSERT_TRUE(writer.waitForReadyRead(30'000)) << "the writer never held its transaction";
+    ::kill(static_cast<pid_t>(writer.processId()), SIGSTOP);
+    engine::WriterQueue queue(path);
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(queue.take(300), engine::WriterQueue::Turn::TimedOut)
+        << "a frozen writer's turn was taken";
+    EXPECT_GE(waited.elapsed(), 300);
+
+    ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+    ASSERT_TRUE(writer.waitForFinished(30'000));
+    waited.restart();
+    EXPECT_EQ(queue.take(5'000), engine::WriterQueue::Turn::Taken);
+    EXPECT_LT(waited.elapsed(), 1'000) << "the killed writer's turn was not passed on";
+    queue.leave();
+    // The killed writer's transaction is gone, and the next one writes at once.
+    QElapsedTimer wrote;
+    wrote.start();
+    EXPECT_NO_THROW({
+        WriteTransaction t(*db);
+        t.commit();
+    });
+    EXPECT_LT(wrote.elapsed(), 1'000);
+    EXPECT_EQ(count(QStringLiteral("T_勤務")), 0);
 }
 
 }  // namespace

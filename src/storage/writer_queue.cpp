@@ -1,0 +1,140 @@
+#include "storage/writer_queue.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <ctime>
+
+namespace tq::engine {
+
+namespace {
+
+constexpr quint64 kMagic = 0x5451'5752'4954'4531ULL;  // marks a queue made in full
+
+// File systems whose pages other computers share without seeing this one's memory.
+bool onNetworkDrive(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) {
+        return true;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case 0xFF534D42UL:  // CIFS
+        case 0xFE534D42UL:  // SMB2
+        case 0x65735546UL:  // FUSE (network mounts among others)
+        case V9FS_MAGIC:
+        case 0x00C36400UL:  // Ceph
+        case AFS_SUPER_MAGIC:
+        case CODA_SUPER_MAGIC:
+        case NCP_SUPER_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+struct WriterQueue::Shared {
+    pthread_mutex_t mutex;
+    quint64 magic;
+};
+
+WriterQueue::WriterQueue(const QString& databaseFile) {
+    const QByteArray name = QFile::encodeName(databaseFile + QStringLiteral("-writers"));
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return;
+    }
+    // The first terminal makes the queue while it holds the file's lock; the others wait for
+    // that lock and find it made. A maker that died half-way left no mark: made again.
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (onNetworkDrive(fd) || ::fcntl(fd, F_OFD_SETLKW, &whole) != 0) {
+        ::close(fd);
+        return;
+    }
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0 && (st.st_size >= static_cast<off_t>(sizeof(Shared)) ||
+                                                 ::ftruncate(fd, sizeof(Shared)) == 0);
+    void* map = sized ? ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                      : MAP_FAILED;
+    if (map != MAP_FAILED) {
+        auto* shared = static_cast<Shared*>(map);
+        if (shared->magic != kMagic) {
+            pthread_mutexattr_t attr;
+            pthread_mutexattr_init(&attr);
+            pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
+            pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+            // A second connection of the same thread is told so instead of waiting on itself.
+            pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_ERRORCHECK);
+            const bool made = pthread_mutex_init(&shared->mutex, &attr) == 0;
+            pthread_mutexattr_destroy(&attr);
+            if (made) {
+                __atomic_store_n(&shared->magic, kMagic, __ATOMIC_RELEASE);
+            }
+        }
+        if (__atomic_load_n(&shared->magic, __ATOMIC_ACQUIRE) == kMagic) {
+            shared_ = shared;
+        } else {
+            ::munmap(map, sizeof(Shared));
+        }
+    }
+    whole.l_type = F_UNLCK;
+    ::fcntl(fd, F_OFD_SETLK, &whole);
+    ::close(fd);  // the mapping stays
+}
+
+WriterQueue::~WriterQueue() {
+    if (shared_) {
+        leave();
+        ::munmap(shared_, sizeof(Shared));
+    }
+}
+
+WriterQueue::Turn WriterQueue::take(int limitMs) {
+    if (!shared_ || held_) {
+        return Turn::Unordered;
+    }
+    timespec until{};
+    ::clock_gettime(CLOCK_MONOTONIC, &until);
+    until.tv_sec += limitMs / 1000;
+    until.tv_nsec += static_cast<long>(limitMs % 1000) * 1'000'000L;
+    if (until.tv_nsec >= 1'000'000'000L) {
+        ++until.tv_sec;
+        until.tv_nsec -= 1'000'000'000L;
+    }
+    const int rc = pthread_mutex_clocklock(&shared_->mutex, CLOCK_MONOTONIC, &until);
+    if (rc == EOWNERDEAD) {
+        // The writer before died inside its turn; its transaction is the engine's to undo.
+        pthread_mutex_consistent(&shared_->mutex);
+    } else if (rc == ETIMEDOUT) {
+        return Turn::TimedOut;
+    } else if (rc != 0) {
+        return Turn::Unordered;  // EDEADLK: this thread writes through another connection
+    }
+    held_ = true;
+    return Turn::Taken;
+}
+
+void WriterQueue::leave() {
+    if (held_) {
+        held_ = false;
+        pthread_mutex_unlock(&shared_->mutex);
+        // A terminal going straight on to its next write would take the turn again before
+        // the waiter just woken runs: queue-like order needs that waiter to go first.
+        sched_yield();
+    }
+}
+
+}  // namespace tq::engine
