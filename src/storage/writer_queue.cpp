@@ -49,21 +49,34 @@ struct WriterQueue::Shared {
     quint64 magic;
 };
 
+namespace {
+
+// Byte 0 of the side file is held while a queue is made or joined; byte 1 is held shared by
+// every open queue for its life, so that a queue nobody holds can be told and made anew.
+bool lockByte(int fd, off_t byte, short type, bool wait) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    return ::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
 WriterQueue::WriterQueue(const QString& databaseFile) {
     const QByteArray name = QFile::encodeName(databaseFile + QStringLiteral("-writers"));
     const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return;
     }
-    // The first terminal makes the queue while it holds the file's lock; the others wait for
-    // that lock and find it made. A maker that died half-way left no mark: made again.
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    if (onNetworkDrive(fd) || ::fcntl(fd, F_OFD_SETLKW, &whole) != 0) {
+    if (onNetworkDrive(fd) || !lockByte(fd, 0, F_WRLCK, true)) {
         ::close(fd);
         return;
     }
+    // Nobody else holds the queue: whatever the file holds (a turn taken before a power loss,
+    // a copy of a held queue, a maker that died half-way) is made anew. Otherwise it is joined.
+    const bool alone = lockByte(fd, 1, F_WRLCK, false);
     struct stat st {};
     const bool sized = ::fstat(fd, &st) == 0 && (st.st_size >= static_cast<off_t>(sizeof(Shared)) ||
                                                  ::ftruncate(fd, sizeof(Shared)) == 0);
@@ -71,7 +84,8 @@ WriterQueue::WriterQueue(const QString& databaseFile) {
                       : MAP_FAILED;
     if (map != MAP_FAILED) {
         auto* shared = static_cast<Shared*>(map);
-        if (shared->magic != kMagic) {
+        if (alone || shared->magic != kMagic) {
+            __atomic_store_n(&shared->magic, quint64{0}, __ATOMIC_RELEASE);
             pthread_mutexattr_t attr;
             pthread_mutexattr_init(&attr);
             pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
@@ -84,21 +98,25 @@ WriterQueue::WriterQueue(const QString& databaseFile) {
                 __atomic_store_n(&shared->magic, kMagic, __ATOMIC_RELEASE);
             }
         }
-        if (__atomic_load_n(&shared->magic, __ATOMIC_ACQUIRE) == kMagic) {
+        if (__atomic_load_n(&shared->magic, __ATOMIC_ACQUIRE) == kMagic &&
+            lockByte(fd, 1, F_RDLCK, false)) {
             shared_ = shared;
+            fd_ = fd;
         } else {
             ::munmap(map, sizeof(Shared));
         }
     }
-    whole.l_type = F_UNLCK;
-    ::fcntl(fd, F_OFD_SETLK, &whole);
-    ::close(fd);  // the mapping stays
+    lockByte(fd, 0, F_UNLCK, false);
+    if (fd_ < 0) {
+        ::close(fd);
+    }
 }
 
 WriterQueue::~WriterQueue() {
     if (shared_) {
         leave();
         ::munmap(shared_, sizeof(Shared));
+        ::close(fd_);  // ends this queue's hold on byte 1
     }
 }
 

@@ -32,6 +32,7 @@ class WriterQueue {
   private:
     struct Shared;
     Shared* shared_ = nullptr;
+    int fd_ = -1;  ///< kept open: its shared lock says the queue is in use
     bool held_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include "storage/writer_queue.h"
 #include "storage_support.h"
@@ -206,6 +207,38 @@ TEST_F(StorageTest, WritersOfOneFileQueueAFrozenOneHoldsTheTurnAKilledOneGivesIt
     });
     EXPECT_LT(wrote.elapsed(), 1'000);
     EXPECT_EQ(count(QStringLiteral("T_勤務")), 0);
+}
+
+TEST_F(StorageTest, AWritersQueueThatNobodyHoldsIsMadeAnewWhateverItsFileSays) {
+    if (test::testOnServer()) {
+        GTEST_SKIP() << "the queue orders the writers of one file";
+    }
+    openSite();
+    // The file as a power loss leaves it: the turn taken by a thread that no longer exists.
+    QByteArray heldImage;
+    const QString side = path + QStringLiteral("-writers");
+    {
+        engine::WriterQueue queue(path);
+        std::thread([&] {
+            ASSERT_EQ(queue.take(1'000), engine::WriterQueue::Turn::Taken);
+            QFile f(side);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            heldImage = f.readAll();
+            queue.leave();
+        }).join();
+    }
+    db.reset();
+    {
+        QFile f(side);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(heldImage);
+    }
+    engine::WriterQueue queue(path);
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(queue.take(2'000), engine::WriterQueue::Turn::Taken) << "a queue nobody holds";
+    EXPECT_LT(waited.elapsed(), 1'000);
+    queue.leave();
 }
 
 }  // namespace
