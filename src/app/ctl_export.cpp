@@ -60,10 +60,9 @@ int exportWorkbook(const QStringList& args) {
     if (!opts.positional().isEmpty()) {
         return usageError(QStringLiteral("unexpected argument %1").arg(opts.positional().first()));
     }
-    QString error;
-    const auto now = operationTime(opts, &error);
+    const auto now = operationTime(opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     std::optional<QDate> named;
     if (opts.has(QStringLiteral("month"))) {

@@ -99,10 +99,9 @@ int leaveSet(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     bool ok = false;
     WorkPattern pattern;
@@ -140,10 +139,9 @@ int leaveGrant(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     const QDate base = parseDate(opts->value(QStringLiteral("date")));
     if (!base.isValid()) {
@@ -166,10 +164,9 @@ int leaveShow(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     return withStaff(*opts, SiteAccess::Existing, [&](Database& db, const LeaveStaff& staff) {
         for (const QString& line :
@@ -186,10 +183,9 @@ int leaveDuty(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     const auto loaded = loadSiteSettings(*opts);
     if (!loaded) {

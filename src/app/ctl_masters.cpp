@@ -57,10 +57,9 @@ int staffSet(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     bool typeOk = true;
     const int type = opts->value(QStringLiteral("type"), QStringLiteral("0")).toInt(&typeOk);
@@ -99,10 +98,9 @@ int staffDelete(const QStringList& args) {
     if (!opts) {
         return kExitUsage;
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     return withSiteDatabase(*opts, [&](Database& db) {
         return printOutcome(
@@ -151,10 +149,9 @@ int shiftSet(const QStringList& args) {
     if (!opts->has(QStringLiteral("days"))) {
         return usageError(QStringLiteral("option --days is required"));
     }
-    QString error;
-    const auto now = operationTime(*opts, &error);
+    const auto now = operationTime(*opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     const auto first = monthOption(*opts);
     if (!first) {

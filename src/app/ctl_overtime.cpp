@@ -63,10 +63,9 @@ int overtime(const QStringList& args) {
     if (days && code.isEmpty()) {
         return usageError(QStringLiteral("--days needs --code"));
     }
-    QString error;
-    const auto now = operationTime(opts, &error);
+    const auto now = operationTime(opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     auto loaded = loadSiteSettings(opts);
     if (!loaded) {

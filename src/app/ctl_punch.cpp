@@ -72,10 +72,9 @@ std::variant<Inputs, int> prepare(const QStringList& args) {
     if (code.isEmpty()) {
         return usageError(QStringLiteral("option --code is required"));
     }
-    QString error;
-    const auto now = operationTime(opts, &error);
+    const auto now = operationTime(opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     auto loaded = loadSiteSettings(opts);
     if (!loaded) {

@@ -73,10 +73,9 @@ int request(const QStringList& args) {
     if (!mode) {
         return usageError(QStringLiteral("--mode wants 申請 or 訂正"));
     }
-    QString error;
-    const auto now = operationTime(opts, &error);
+    const auto now = operationTime(opts);
     if (!now) {
-        return usageError(error);
+        return kExitUsage;
     }
     auto loaded = loadSiteSettings(opts);
     if (!loaded) {

@@ -30,16 +30,14 @@ QString siteDatabasePath(const Options& opts) {
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-std::optional<QDateTime> operationTime(const Options& opts, QString* error) {
+std::optional<QDateTime> operationTime(const Options& opts) {
     if (!opts.has(QStringLiteral("now"))) {
         return SystemClock().now();
     }
     const QString text = opts.value(QStringLiteral("now"));
     const QDateTime t = parseStamp(text);
     if (!t.isValid()) {
-        if (error) {
-            *error = QStringLiteral("--now wants \"yyyy/mm/dd hh:nn:ss\", not \"%1\"").arg(text);
-        }
+        usageError(QStringLiteral("--now wants \"yyyy/mm/dd hh:nn:ss\", not \"%1\"").arg(text));
         return std::nullopt;
     }
     return t;

@@ -29,9 +29,9 @@ inline constexpr int kExitUsage = 2;
 /// it exists but cannot be read: the default database is never used in its place.
 QString siteDatabasePath(const Options& opts);
 
-/// --now "yyyy/mm/dd hh:nn:ss" when given (nothing and `error` set when malformed), else the
-/// computer's clock.
-std::optional<QDateTime> operationTime(const Options& opts, QString* error);
+/// --now "yyyy/mm/dd hh:nn:ss" when given, else the computer's clock. A malformed --now is
+/// reported as a usage error and gives nothing (the command then exits kExitUsage).
+std::optional<QDateTime> operationTime(const Options& opts);
 
 /// The settings file named by --ini (default TQ582.ini in the working directory), read as the
 /// terminal reads it. A named file is used itself: a mistyped name must not quietly fall back
