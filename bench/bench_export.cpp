@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "bench_support.h"
 #include "common/datetime.h"
 #include "report/compound_file.h"
 #include "report/monthly_export.h"
@@ -29,16 +30,8 @@ const QDateTime kNow = tq::wallClock(QDate(2024, 6, 3), QTime(9, 0));
 
 const tq::Settings& siteSettings() {
     static const tq::Settings settings =
-        tq::LoadSettings(QStringLiteral("[給与締日]\n末日\n[過日修正可能日]\n5\n"
-                                        "[始業時刻]\n09:00\n[終業時刻]\n18:00\n"
-                                        "[所定勤務時間]\n480\n[残業対象時間]\n480\n"
-                                        "[普通残業開始時刻]\n18:00\n[普通残業終了時刻]\n22:00\n"
-                                        "[深夜残業開始時刻]\n22:00\n[深夜残業終了時刻]\n29:00\n"
-                                        "[所定勤務時間丸め]\n15\n[普通残業時間丸め]\n15\n"
-                                        "[深夜残業時間丸め]\n15\n"
-                                        "[勤務時間別休憩時間]\n00:00-06:00 0\n06:01-24:00 60\n"
-                                        "[休日]\n日曜日\n土曜日\n祝祭日\n"
-                                        "{ｼﾌﾄ}\nA\n[始業時刻]\n08:30\n[終業時刻]\n17:30\n")
+        tq::LoadSettings((tq::bench::kSiteRules +
+                          QStringLiteral("{ｼﾌﾄ}\nA\n[始業時刻]\n08:30\n[終業時刻]\n17:30\n"))
                              .toUtf8())
             .settings;
     return settings;

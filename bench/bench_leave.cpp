@@ -20,6 +20,7 @@
 
 #include "attendance/identify.h"
 #include "attendance/punch.h"
+#include "bench_support.h"
 #include "common/datetime.h"
 #include "labour/leave_book.h"
 #include "report/compound_file.h"
@@ -125,14 +126,7 @@ Site& site() {
     return s;
 }
 
-void reportPercentiles(benchmark::State& state, std::vector<double>& millis) {
-    if (millis.empty()) {
-        return;
-    }
-    std::sort(millis.begin(), millis.end());
-    state.counters["median_ms"] = millis[millis.size() / 2];
-    state.counters["p99_ms"] = millis[std::min(millis.size() - 1, millis.size() * 99 / 100)];
-}
+using tq::bench::reportPercentiles;
 
 /// Clock-ins of every staff member in turn on `day`; range(0) = 1 with the reminder.
 void clockIns(benchmark::State& state, const QDate& day) {

@@ -16,6 +16,7 @@
 #include "attendance/identify.h"
 #include "attendance/punch.h"
 #include "attendance/review.h"
+#include "bench_support.h"
 #include "common/datetime.h"
 #include "settings/settings.h"
 #include "storage/database.h"
@@ -108,14 +109,7 @@ Site& site() {
     return s;
 }
 
-void reportPercentiles(benchmark::State& state, std::vector<double>& millis) {
-    if (millis.empty()) {
-        return;
-    }
-    std::sort(millis.begin(), millis.end());
-    state.counters["median_ms"] = millis[millis.size() / 2];
-    state.counters["p99_ms"] = millis[std::min(millis.size() - 1, millis.size() * 99 / 100)];
-}
+using tq::bench::reportPercentiles;
 
 const tq::LogContext kContext{QStringLiteral("TERM01"), QStringLiteral("bench"),
                               QStringLiteral("出勤・退勤")};
